@@ -1,0 +1,3 @@
+#include "TolvaneApplication.h"
+
+START_JUCE_APPLICATION (TolvaneApplication)

@@ -1,0 +1,4 @@
+#include <gtest/gtest.h>
+#include "dsp/fft.h"
+
+TEST (Smoke, Builds) { SUCCEED(); }
