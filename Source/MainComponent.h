@@ -75,6 +75,10 @@ private:
     void browseForDirectory();
     void initialiseAudioDevice();
 
+    // Second half of computeResponse: names and writes the files, logs the
+    // status and shows the result box. Frees every response and the table.
+    void writeResponseFiles (float** responses, int responseLen, juce::String& statusText, int outFmtId);
+
     juce::PropertiesFile* settings;
 
     // Run state: written by Start before the device starts, read by the

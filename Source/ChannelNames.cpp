@@ -1,0 +1,6 @@
+#include "ChannelNames.h"
+
+juce::StringArray getChannelNames (int)
+{
+    return {};
+}

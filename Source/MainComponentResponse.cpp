@@ -1,0 +1,4 @@
+#include "MainComponent.h"
+
+// Placeholder: the response computation.
+void MainComponent::computeResponse() {}
