@@ -14,7 +14,9 @@ run_suite() {
     local dir=$1
     shift
     scripts/build.sh "$dir" "$@"
-    ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" --timeout 900
+    # Windows and dialogs need an X server; the tests share one Xvfb.
+    xvfb-run -a -s "-screen 0 1280x1024x24" \
+        ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" --timeout 900
 }
 
 run_suite build
