@@ -1,0 +1,118 @@
+#pragma once
+
+#include "audiofile/AFileIO.h"
+#include "audiofile/ByteOrder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+// A private temporary folder, removed with everything in it.
+class TempDir
+{
+public:
+    TempDir()
+    {
+        char pattern[] = "/tmp/audiofile_test_XXXXXX";
+        const char* made = mkdtemp (pattern);
+        EXPECT_NE (made, nullptr);
+        path = made != nullptr ? made : "/tmp";
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all (path, ignored);
+    }
+    std::string file (const std::string& name) const { return path + "/" + name; }
+
+    std::string path;
+};
+
+inline Bytes readFile (const std::string& path)
+{
+    std::ifstream in (path, std::ios::binary);
+    return Bytes (std::istreambuf_iterator<char> (in), std::istreambuf_iterator<char>());
+}
+
+inline uint32_t le32 (const Bytes& b, size_t at)
+{
+    return uint32_t (b.at (at)) | uint32_t (b.at (at + 1)) << 8 | uint32_t (b.at (at + 2)) << 16 |
+           uint32_t (b.at (at + 3)) << 24;
+}
+
+inline uint16_t le16 (const Bytes& b, size_t at)
+{
+    return uint16_t (b.at (at) | b.at (at + 1) << 8);
+}
+
+inline std::string fourcc (const Bytes& b, size_t at)
+{
+    return std::string (reinterpret_cast<const char*> (b.data()) + at, 4);
+}
+
+// Appends v as n little-endian bytes.
+inline void putLE (Bytes& b, uint64_t v, int n)
+{
+    for (int i = 0; i < n; ++i)
+        b.push_back (uint8_t (v >> (8 * i)));
+}
+
+inline void putText (Bytes& b, const char* text)
+{
+    b.insert (b.end(), text, text + std::strlen (text));
+}
+
+// The 44-byte header of a plain file as the writer lays it out.
+inline Bytes wavHeader (uint32_t dataSize, int formatTag, int channels, uint32_t rate, int sampSize, int bits)
+{
+    Bytes b;
+    putText (b, "RIFF");
+    putLE (b, 36 + dataSize + (dataSize & 1), 4);
+    putText (b, "WAVE");
+    putText (b, "fmt ");
+    putLE (b, 16, 4);
+    putLE (b, formatTag, 2);
+    putLE (b, channels, 2);
+    putLE (b, rate, 4);
+    putLE (b, rate * channels * sampSize, 4);
+    putLE (b, channels * sampSize, 2);
+    putLE (b, bits, 2);
+    putText (b, "data");
+    putLE (b, dataSize, 4);
+    return b;
+}
+
+// A writer whose file state tests can see: the bytes written so far, the
+// converter table, and the byte count at each piece of a converting write
+// (each piece asks the sample size once).
+class ProbeWriter : public WaveNativeFileOut
+{
+public:
+    int GetSampSize() override
+    {
+        pieceStarts.push_back (handle != nullptr ? handle->byteCount : -1);
+        return WaveNativeFileOut::GetSampSize();
+    }
+    int32_t byteCount() const { return handle->byteCount; }
+    void setDirectCode (int code) { handle->byteOrder->directCode = code; }
+
+    // Piece sizes in bytes of the last converting write.
+    std::vector<int64_t> pieceBytes() const
+    {
+        std::vector<int64_t> sizes;
+        for (size_t i = 0; i < pieceStarts.size(); ++i)
+            sizes.push_back ((i + 1 < pieceStarts.size() ? pieceStarts[i + 1] : byteCount()) - pieceStarts[i]);
+        return sizes;
+    }
+
+    std::vector<int32_t> pieceStarts;
+};
