@@ -1,0 +1,190 @@
+#include "support/JackServer.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+std::string uniqueServerName()
+{
+    static std::atomic<int> counter{0};
+    return "tolvane_test_" + std::to_string (getpid()) + "_" + std::to_string (counter++);
+}
+} // namespace
+
+JackServer::JackServer() : JackServer (Options{}) {}
+
+JackServer::JackServer (Options options) : opts (options), serverName (uniqueServerName())
+{
+    if (const char* s = getenv ("JACK_DEFAULT_SERVER"))
+    {
+        hadOldServer = true;
+        oldServer = s;
+    }
+    setenv ("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
+    setenv ("JACK_NO_START_SERVER", "1", 1);
+    start();
+}
+
+JackServer::~JackServer()
+{
+    stop (SIGTERM);
+
+    if (hadOldServer)
+        setenv ("JACK_DEFAULT_SERVER", oldServer.c_str(), 1);
+    else
+        unsetenv ("JACK_DEFAULT_SERVER");
+
+    // The server removes most of its files itself; sweep what a kill leaves.
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator ("/dev/shm", ignored))
+        if (entry.path().filename().string().find ("_" + serverName + "_") != std::string::npos)
+            std::filesystem::remove (entry.path(), ignored);
+    std::filesystem::remove (logPath, ignored);
+}
+
+void JackServer::start()
+{
+    logPath = "/tmp/" + serverName + ".log";
+    const auto rate = std::to_string (opts.sampleRate);
+    const auto period = std::to_string (opts.period);
+    const auto capture = std::to_string (opts.captureChannels);
+    const auto playback = std::to_string (opts.playbackChannels);
+
+    pid = fork();
+    if (pid == 0)
+    {
+        const int fd = open (logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0)
+        {
+            dup2 (fd, 1);
+            dup2 (fd, 2);
+        }
+        execlp ("jackd", "jackd", "--no-realtime", "-n", serverName.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p",
+                period.c_str(), "-C", capture.c_str(), "-P", playback.c_str(), (char*)nullptr);
+        _exit (127);
+    }
+
+    waitForPort ("system:", 10000);
+}
+
+void JackServer::stop (int signal)
+{
+    if (pid <= 0)
+        return;
+
+    ::kill (pid, signal);
+    for (int i = 0; i < 100; ++i)
+    {
+        if (waitpid (pid, nullptr, WNOHANG) == pid)
+        {
+            pid = -1;
+            return;
+        }
+        std::this_thread::sleep_for (std::chrono::milliseconds (50));
+    }
+    ::kill (pid, SIGKILL);
+    waitpid (pid, nullptr, 0);
+    pid = -1;
+}
+
+void JackServer::kill()
+{
+    stop (SIGKILL);
+}
+
+bool JackServer::isRunning() const
+{
+    return pid > 0 && waitpid (pid, nullptr, WNOHANG) == 0;
+}
+
+std::string JackServer::runTool (const std::string& command, int* status) const
+{
+    const std::string full =
+        "JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=" + serverName + " " + command + " 2>/dev/null";
+    std::string out;
+    if (FILE* p = popen (full.c_str(), "r"))
+    {
+        char buf[512];
+        while (fgets (buf, sizeof buf, p) != nullptr)
+            out += buf;
+        const int rc = pclose (p);
+        if (status != nullptr)
+            *status = rc;
+    }
+    else if (status != nullptr)
+    {
+        *status = -1;
+    }
+    return out;
+}
+
+std::vector<std::string> JackServer::ports (const std::string& pattern) const
+{
+    std::vector<std::string> result;
+    if (!isRunning())
+        return result;
+
+    const std::string out = runTool ("jack_lsp");
+    size_t start = 0;
+    while (start < out.size())
+    {
+        size_t end = out.find ('\n', start);
+        if (end == std::string::npos)
+            end = out.size();
+        std::string line = out.substr (start, end - start);
+        if (!line.empty() && line.find (pattern) != std::string::npos)
+            result.push_back (line);
+        start = end + 1;
+    }
+    return result;
+}
+
+bool JackServer::connect (const std::string& source, const std::string& destination) const
+{
+    int status = -1;
+    runTool ("jack_connect '" + source + "' '" + destination + "'", &status);
+    return status == 0;
+}
+
+bool JackServer::waitForPort (const std::string& pattern, int timeoutMs) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        if (!ports (pattern).empty())
+            return true;
+        std::this_thread::sleep_for (std::chrono::milliseconds (50));
+    }
+    return false;
+}
+
+int JackServer::loopback (const std::string& clientName) const
+{
+    int made = 0;
+    for (int n = 1;; ++n)
+    {
+        const std::string out = clientName + ":out_" + std::to_string (n);
+        const std::string in = clientName + ":in_" + std::to_string (n);
+        if (ports (out).empty() || ports (in).empty())
+            break;
+        if (connect (out, in))
+            ++made;
+    }
+    return made;
+}
+
+std::string JackServer::deviceSetupXml()
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<DEVICESETUP deviceType=\"JACK\" audioOutputDeviceName=\"system\" audioInputDeviceName=\"system\"/>\n";
+}
