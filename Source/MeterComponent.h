@@ -12,6 +12,10 @@ struct MeterMapPoint
 constexpr int kMeterTabN = 8;
 extern const MeterMapPoint gMeterTab[kMeterTabN];
 
+// Fraction of the bar height for a level in dB, piecewise linear over tab
+// (tabN points in ascending order); clamped to the first and last fraction.
+float levelToFraction (const MeterMapPoint* tab, int tabN, float db);
+
 // One vertical level bar with green, yellow and red zones.
 class MeterBarComponent : public juce::Component
 {
