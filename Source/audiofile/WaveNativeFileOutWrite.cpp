@@ -39,6 +39,8 @@ int64_t WaveNativeFileOut::Write (const unsigned char* data, int64_t byteCount)
         refusal = kTextNotOpen;
     else if (byteCount < 0)
         refusal = kTextNegativeCount;
+    else if (numChannels < 1)
+        refusal = kTextNoChannels;
     else if (byteCount >= kMaxWrite)
         refusal = kTextWriteTooLarge;
     else if (!FitsInFile (byteCount))

@@ -2,12 +2,7 @@
 
 #include "audiofile/WAVChunk.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <climits>
-#include <fcntl.h>
-#include <functional>
 
 TEST (WavFileLayout, FreshWriterReportsClosedIntegerPcmAndZeroProperties)
 {
@@ -369,51 +364,12 @@ TEST (WavFileLayout, SetRawFormatChangesNothing)
     EXPECT_EQ (readFile (a), readFile (b));
 }
 
-// Runs body in a child process whose standard output is a pipe; returns what
-// the child wrote there and, in report, what body returned.
-static Bytes runWithStdoutPipe (const std::function<std::string()>& body, std::string& report)
-{
-    int out[2];
-    int rep[2];
-    if (pipe (out) != 0 || pipe (rep) != 0)
-        ADD_FAILURE() << "pipe";
-    // Unflushed test output would otherwise reach the child's pipe too.
-    std::fflush (nullptr);
-    const pid_t child = fork();
-    if (child == 0)
-    {
-        dup2 (out[1], STDOUT_FILENO);
-        close (out[0]);
-        close (out[1]);
-        close (rep[0]);
-        const std::string text = body();
-        ssize_t ignored = write (rep[1], text.data(), text.size());
-        (void)ignored;
-        _exit (0);
-    }
-    close (out[1]);
-    close (rep[1]);
-    Bytes data;
-    unsigned char chunk[4096];
-    for (ssize_t n; (n = read (out[0], chunk, sizeof (chunk))) > 0;)
-        data.insert (data.end(), chunk, chunk + n);
-    char textChunk[256];
-    for (ssize_t n; (n = read (rep[0], textChunk, sizeof (textChunk))) > 0;)
-        report.append (textChunk, size_t (n));
-    close (out[0]);
-    close (rep[0]);
-    int status = 0;
-    waitpid (child, &status, 0);
-    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
-    return data;
-}
-
 TEST (WavFileLayout, StandardOutputPipeNeedsStreaming)
 {
     for (const char* name : {"-", "stdout"})
     {
         std::string report;
-        runWithStdoutPipe (
+        runInChild (
             [name]
             {
                 WaveNativeFileOut w;
@@ -430,7 +386,7 @@ TEST (WavFileLayout, StreamingToStandardOutputPipeEndsWithTheLastSample)
     for (const char* name : {"-", "stdout"})
     {
         std::string report;
-        const Bytes data = runWithStdoutPipe (
+        const Bytes data = runInChild (
             [name]
             {
                 WaveNativeFileOut w;

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -116,3 +121,42 @@ public:
 
     std::vector<int32_t> pieceStarts;
 };
+
+// Runs body in a child process whose standard output is a pipe; returns what
+// the child wrote there and, in report, what body returned.
+inline Bytes runInChild (const std::function<std::string()>& body, std::string& report)
+{
+    int out[2];
+    int rep[2];
+    if (pipe (out) != 0 || pipe (rep) != 0)
+        ADD_FAILURE() << "pipe";
+    // Unflushed test output would otherwise reach the child's pipe too.
+    std::fflush (nullptr);
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        dup2 (out[1], STDOUT_FILENO);
+        close (out[0]);
+        close (out[1]);
+        close (rep[0]);
+        const std::string text = body();
+        ssize_t ignored = write (rep[1], text.data(), text.size());
+        (void)ignored;
+        _exit (0);
+    }
+    close (out[1]);
+    close (rep[1]);
+    Bytes data;
+    unsigned char chunk[4096];
+    for (ssize_t n; (n = read (out[0], chunk, sizeof (chunk))) > 0;)
+        data.insert (data.end(), chunk, chunk + n);
+    char textChunk[256];
+    for (ssize_t n; (n = read (rep[0], textChunk, sizeof (textChunk))) > 0;)
+        report.append (textChunk, size_t (n));
+    close (out[0]);
+    close (rep[0]);
+    int status = 0;
+    waitpid (child, &status, 0);
+    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
+    return data;
+}
