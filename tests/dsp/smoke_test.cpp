@@ -1,4 +1,0 @@
-#include <gtest/gtest.h>
-#include "dsp/fft.h"
-
-TEST (Smoke, Builds) { SUCCEED(); }
