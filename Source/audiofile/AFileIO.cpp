@@ -139,7 +139,7 @@ bool WaveNativeFileOut::SetFormat (AFileIOFormat newFormat)
     return true;
 }
 
-bool WaveNativeFileOut::FailOpen (const char* text)
+bool WaveNativeFileOut::Fail (const char* text)
 {
     CopyErrorText (text);
     return false;
@@ -167,7 +167,7 @@ bool WaveNativeFileOut::Open (const char* path, int64_t newSampRate, int newBits
 {
     // Opening again would lose the open file without ending it.
     if (fileOpen)
-        return FailOpen (kTextAlreadyOpen);
+        return Fail (kTextAlreadyOpen);
 
     sampRate = newSampRate;
     numChannels = newNumChannels;
@@ -178,7 +178,7 @@ bool WaveNativeFileOut::Open (const char* path, int64_t newSampRate, int newBits
     if (wideFrameSize > INT_MAX || wideFrameSize < INT_MIN)
     {
         frameSize = 0;
-        return FailOpen (kTextUnsupportedFrameSize);
+        return Fail (kTextUnsupportedFrameSize);
     }
     frameSize = static_cast<int> (wideFrameSize);
 
@@ -192,7 +192,7 @@ bool WaveNativeFileOut::Open (const char* path, int64_t newSampRate, int newBits
     }
     FillByteOrderTable (table);
 
-    FILE* fp = isStandardOutput (path) ? stdout : std::fopen (path, "wb");
+    FILE* fp = path == nullptr ? nullptr : isStandardOutput (path) ? stdout : std::fopen (path, "wb");
     if (fp == nullptr)
     {
         delete newHandle;
@@ -236,7 +236,7 @@ bool WaveNativeFileOut::Open (const char* path, int64_t newSampRate, int newBits
     std::memcpy (fmt + 14, &bits, 2);
 
     if (format == AFileIOFormatFloat && bitsPerSamp != 32)
-        return FailOpen (kTextFloatNeeds32Bits);
+        return Fail (kTextFloatNeeds32Bits);
 
     std::memcpy (subChunk.ckid, "fmt ", 4);
     subChunk.cksize = sizeof (fmt);
@@ -245,7 +245,7 @@ bool WaveNativeFileOut::Open (const char* path, int64_t newSampRate, int newBits
     const size_t fmtWritten = std::fwrite (fmt, 1, sizeof (fmt), fp);
     WAVCountBytes (handle, fmtWritten);
     if (fmtWritten < sizeof (fmt))
-        return FailOpen (kTextErrorWritingFmt);
+        return Fail (kTextErrorWritingFmt);
     if (const int code = WAVAscend (handle, &subChunk))
         return FailChunk (code);
 
@@ -253,7 +253,7 @@ bool WaveNativeFileOut::Open (const char* path, int64_t newSampRate, int newBits
     {
         // Header, payload, pad and the "data" header must stay inside the file's range.
         if (!FitsInFile (8 + static_cast<int64_t> (customChunkLen) + 1 + 8))
-            return FailOpen (kTextFileTooLarge);
+            return Fail (kTextFileTooLarge);
         subChunk = WAVChunkInfo();
         std::memcpy (subChunk.ckid, customChunkId, 4);
         subChunk.cksize = static_cast<uint32_t> (customChunkLen);
@@ -263,7 +263,7 @@ bool WaveNativeFileOut::Open (const char* path, int64_t newSampRate, int newBits
         const size_t written = len > 0 ? std::fwrite (customChunkData, 1, len, fp) : 0;
         WAVCountBytes (handle, written);
         if (written < len)
-            return FailOpen (kTextErrorWritingCustom);
+            return Fail (kTextErrorWritingCustom);
         if (const int code = WAVAscend (handle, &subChunk))
             return FailChunk (code);
     }
@@ -292,6 +292,6 @@ bool WaveNativeFileOut::Close()
     ReleaseHandle();
     fileOpen = false;
     if (!closed)
-        return FailOpen (kTextCantClose);
+        return Fail (kTextCantClose);
     return true;
 }

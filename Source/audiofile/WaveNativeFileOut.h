@@ -52,7 +52,7 @@ private:
         FloatSamples
     };
 
-    bool FailOpen (const char* text);
+    bool Fail (const char* text);
     bool FailChunk (int code);
     void ReleaseHandle();
     bool CanWriteFrames (int64_t frameCount);

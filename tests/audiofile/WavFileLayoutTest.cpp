@@ -248,6 +248,9 @@ TEST (WavFileLayout, PathInMissingDirectoryCannotBeOpened)
     EXPECT_STREQ (w.GetErrorText(), "Can't open");
     EXPECT_FALSE (w.IsFileOpen());
     EXPECT_TRUE (w.Close());
+    EXPECT_FALSE (w.Open (nullptr, 48000, 16, 1));
+    EXPECT_STREQ (w.GetErrorText(), "Can't open");
+    EXPECT_FALSE (w.IsFileOpen());
 }
 
 TEST (WavFileLayout, FloatFormatNeedsThirtyTwoBits)
@@ -407,4 +410,19 @@ TEST (WavFileLayout, StreamingToStandardOutputPipeEndsWithTheLastSample)
             putLE (expected, v, 3);
         EXPECT_EQ (data, expected) << name;
     }
+}
+
+TEST (WavFileLayout, FrameSizeBeyondAnIntIsRefusedAtOpen)
+{
+    TempDir dir;
+    const std::string path = dir.file ("absurd.wav");
+    const int cases[][2] = {{32, INT_MAX}, {INT_MAX, 8}, {INT_MIN, INT_MAX}};
+    for (const auto& c : cases)
+    {
+        WaveNativeFileOut w;
+        EXPECT_FALSE (w.Open (path.c_str(), 48000, c[0], c[1])) << c[0] << " bits, " << c[1] << " channels";
+        EXPECT_STREQ (w.GetErrorText(), "Unsupported frame size");
+        EXPECT_FALSE (w.IsFileOpen());
+    }
+    EXPECT_FALSE (std::filesystem::exists (path));
 }
