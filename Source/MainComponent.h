@@ -75,6 +75,10 @@ private:
     void browseForDirectory();
     void initialiseAudioDevice();
 
+    // Settings restore steps of the constructor (MainComponentSettings.cpp).
+    void restoreComboBox (juce::ComboBox& combo);
+    void restoreTogglesAndTexts();
+
     // Second half of computeResponse: names and writes the files, logs the
     // status and shows the result box. Frees every response and the table.
     void writeResponseFiles (float** responses, int responseLen, juce::String& statusText, int outFmtId);
