@@ -1,12 +1,111 @@
 #include "TolvaneApplication.h"
 
+#include "MainComponent.h"
+#include "dsp/fft.h"
+#include "log/QvLog.h"
+
+#include <cstdio>
+
+TolvaneApplication::~TolvaneApplication() = default;
+
+juce::File TolvaneApplication::getSettingsFolder()
+{
+    auto maker = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Quorvel");
+    if (!maker.isDirectory())
+        maker.createDirectory();
+
+    auto folder = maker.getChildFile ("Tolvane");
+    if (!folder.isDirectory())
+        folder.createDirectory();
+
+    return folder;
+}
+
 void TolvaneApplication::initialise (const juce::String&)
 {
+    juce::PropertiesFile::Options options;
+    options.applicationName = getApplicationName();
+    options.filenameSuffix = ".xml";
+    options.folderName = juce::String();
+    options.osxLibrarySubFolder = juce::String();
+    options.commonToAllUsers = false;
+    options.ignoreCaseOfKeyNames = true;
+    options.doNotSave = false;
+    options.millisecondsBeforeSaving = 500;
+    options.storageFormat = juce::PropertiesFile::storeAsXML;
+    options.processLock = nullptr;
+
+    auto file = getSettingsFolder().getChildFile (getApplicationName()).withFileExtension ("xml");
+    properties = std::make_unique<juce::PropertiesFile> (file, options);
+
+    seedDefaultSettings();
+    properties->save();
+
+    openLogFile();
+
     mainWindow = std::make_unique<MainWindow> (getApplicationName());
+}
+
+void TolvaneApplication::seedDefaultSettings()
+{
+    struct Default
+    {
+        const char* key;
+        const char* text;
+    };
+
+    // In seeding order; "normalize" and "autoCrop" are booleans, stored as "1"/"0".
+    static const Default defaults[] = {
+        {"numRecChan", "1"},   {"numPlayChan", "1"}, {"mlsBits", "15"},     {"ampDb", "-6"},    {"numReps", "1"},
+        {"gapDelay", "5"},     {"initDelay", "0.5"}, {"fmt", "WAV 24-bit"}, {"normalize", "1"}, {"autoCrop", "0"},
+        {"cropThresh", "-42"}, {"logLevel", "2"},    {"type", "Sweep"},     {"sweepTime", "5"},
+    };
+
+    for (const auto& d : defaults)
+    {
+        if (properties->containsKey (d.key))
+            continue;
+
+        if (juce::String (d.key) == "normalize" || juce::String (d.key) == "autoCrop")
+            properties->setValue (d.key, juce::String (d.text) == "1");
+        else
+            properties->setValue (d.key, d.text);
+    }
+}
+
+void TolvaneApplication::openLogFile()
+{
+    const int level = properties->getIntValue ("logLevel", 0);
+    if (level <= 0)
+        return;
+
+    gQvLogLevel = level;
+
+    const auto path = properties->containsKey ("logFile")
+                          ? properties->getValue ("logFile")
+                          : getSettingsFolder().getChildFile (getApplicationName() + ".log").getFullPathName();
+
+    // Mode "w" empties the log at every start. A file that can't be opened leaves logging off.
+    gQvLogFp = std::fopen (path.toRawUTF8(), "w");
+    if (gQvLogFp != nullptr)
+    {
+        gQvLogFn = QvLogToFileFn;
+        gQvLogFnArg = gQvLogFp;
+    }
 }
 
 void TolvaneApplication::shutdown()
 {
+    if (gQvLogFp != nullptr)
+    {
+        std::fclose (gQvLogFp);
+        gQvLogFp = nullptr;
+    }
+    gQvLogFn = nullptr;
+    gQvLogFnArg = nullptr;
+
+    FreeBasisList();
+
     mainWindow = nullptr;
 }
 
@@ -19,9 +118,19 @@ TolvaneApplication::MainWindow::MainWindow (const juce::String& name)
     : DocumentWindow (name, juce::Colours::lightgrey, DocumentWindow::allButtons, true)
 {
     setUsingNativeTitleBar (true);
-    setSize (700, 600);
+
+    auto* app = dynamic_cast<TolvaneApplication*> (JUCEApplication::getInstance());
+    setContentOwned (new MainComponent (app != nullptr ? app->properties.get() : nullptr), true);
+
+    tooltipWindow = std::make_unique<juce::TooltipWindow> (this, 700);
+
     centreWithSize (getWidth(), getHeight());
     setVisible (true);
+}
+
+TolvaneApplication::MainWindow::~MainWindow()
+{
+    tooltipWindow = nullptr;
 }
 
 void TolvaneApplication::MainWindow::closeButtonPressed()
