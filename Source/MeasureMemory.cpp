@@ -1,0 +1,52 @@
+#include "MeasureMemory.h"
+
+#include <cstdlib>
+
+#include "dsp/block_convolve.h"
+
+namespace
+{
+// Requests left before the injected failure; -1 when none is set.
+int requestsBeforeFailure = -1;
+} // namespace
+
+bool measureRequestFails()
+{
+    if (requestsBeforeFailure < 0)
+        return false;
+
+    return requestsBeforeFailure-- == 0;
+}
+
+void* measureCalloc (uint64_t count, size_t size)
+{
+    if (measureRequestFails())
+        return nullptr;
+
+    if (count == 0)
+        count = 1;
+
+    if (size == 0 || count > SIZE_MAX / size)
+        return nullptr;
+
+    return std::calloc ((size_t)count, size);
+}
+
+void measureFailRequest (int n)
+{
+    requestsBeforeFailure = n;
+}
+
+bool measureFailPending()
+{
+    return requestsBeforeFailure >= 0;
+}
+
+float* measureConvolve (const float* h, int64_t nh, const float* x, int64_t nx)
+{
+    if (measureRequestFails())
+        return nullptr;
+
+    long outLen = 0;
+    return f_block_convolve (h, (long)nh, x, (long)nx, &outLen);
+}

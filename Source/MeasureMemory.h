@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Heap arrays of the run buffers and the response computation: zero-filled,
+// released with free. count * size is checked for overflow, and a count of 0
+// still gives a valid array, so a null result always means failure.
+void* measureCalloc (uint64_t count, size_t size);
+
+template <typename T> T* measureAlloc (uint64_t count)
+{
+    return static_cast<T*> (measureCalloc (count, sizeof (T)));
+}
+
+// Test hook for the out-of-memory paths: the n-th request from now on
+// (0 = the next one) fails, once; -1 cancels. Counts measureCalloc and
+// measureConvolve requests, message thread only.
+void measureFailRequest (int n);
+
+// True while a failure set by measureFailRequest has not happened yet.
+bool measureFailPending();
+
+// Decides whether this request is the one to fail (for callers that allocate
+// by other means).
+bool measureRequestFails();
+
+// f_block_convolve (h of nh >= 1 floats, x of nx floats) that may fail: null
+// when the kernel could not allocate its result or a failure was injected.
+// The nh + nx - 1 result floats are the caller's, released with free.
+float* measureConvolve (const float* h, int64_t nh, const float* x, int64_t nx);
