@@ -226,7 +226,7 @@ bool runOutputStage (const OutputStageRequest& request, float** responses, int r
                                         request.numRecChan, request.tsFmtIndex);
 
     juce::StringArray names;
-    bool ok = responses != nullptr || numResponses == 0;
+    bool ok = true;
     for (const auto& plan : plans)
     {
         if (!ok)
@@ -241,7 +241,7 @@ bool runOutputStage (const OutputStageRequest& request, float** responses, int r
         ok = channelList != nullptr;
         for (int c = 0; ok && c < numChannels; ++c)
         {
-            channelList[c] = responses[plan.responses[(size_t)c]];
+            channelList[c] = responses != nullptr ? responses[plan.responses[(size_t)c]] : nullptr;
             ok = channelList[c] != nullptr;
         }
 

@@ -243,3 +243,23 @@ TEST_F (OutputStage, FileTooLargeIsRefusedNamingFileAndLimit)
     EXPECT_TRUE (dir.getChildFile ("impulse_L.wav").existsAsFile()) << "files already written stay";
     EXPECT_TRUE (gLogged.empty());
 }
+
+TEST_F (OutputStage, MissingResponsesAreAnErrorNotACrash)
+{
+    // A computation that ran out of memory may hand over null entries or no table.
+    auto** table = makeResponses (4, 8);
+    free (table[2]);
+    table[2] = nullptr;
+    juce::String status;
+    EXPECT_FALSE (runOutputStage (request (kOutputPerResponse, 2, 2), table, 8, status));
+    EXPECT_EQ (filesInDir(), juce::StringArray ({"impulse_LL.wav", "impulse_LR.wav"}));
+    ASSERT_EQ (boxes.boxes().size(), 1u);
+    EXPECT_EQ (boxes.boxes()[0].message, "Error writing file impulse_RL.wav : Out of memory");
+
+    boxes.clear();
+    EXPECT_FALSE (runOutputStage (request (kOutputSingleFile, 1, 1), nullptr, 8, status));
+    ASSERT_EQ (boxes.boxes().size(), 1u);
+    EXPECT_EQ (boxes.boxes()[0].message, "Error writing file impulse.wav : Out of memory");
+    EXPECT_TRUE (status.isEmpty());
+    EXPECT_TRUE (gLogged.empty());
+}
