@@ -1,0 +1,100 @@
+#pragma once
+
+#include <juce_audio_devices/juce_audio_devices.h>
+
+#include <functional>
+
+// What the deterministic test device offers when it is created.
+struct TestAudioDeviceConfig
+{
+    int numInputs = 2;
+    int numOutputs = 2;
+    double sampleRate = 48000.0;
+    int bufferSize = 256;
+};
+
+// An audio device with no thread of its own: a test steps its callback one
+// block at a time. For stepping the start checks and the run state only; the
+// real play and record path is tested against a real JACK server.
+class TestAudioDevice : public juce::AudioIODevice
+{
+public:
+    TestAudioDevice (const juce::String& type, const TestAudioDeviceConfig& config);
+    ~TestAudioDevice() override;
+
+    juce::StringArray getOutputChannelNames() override;
+    juce::StringArray getInputChannelNames() override;
+    juce::Array<double> getAvailableSampleRates() override;
+    juce::Array<int> getAvailableBufferSizes() override;
+    int getDefaultBufferSize() override;
+
+    juce::String open (const juce::BigInteger& inputChannels, const juce::BigInteger& outputChannels, double sampleRate,
+                       int bufferSizeSamples) override;
+    void close() override;
+    bool isOpen() override;
+    void start (juce::AudioIODeviceCallback* callback) override;
+    void stop() override;
+    bool isPlaying() override;
+    juce::String getLastError() override;
+
+    int getCurrentBufferSizeSamples() override;
+    double getCurrentSampleRate() override;
+    int getCurrentBitDepth() override;
+    juce::BigInteger getActiveOutputChannels() const override;
+    juce::BigInteger getActiveInputChannels() const override;
+    int getOutputLatencyInSamples() override;
+    int getInputLatencyInSamples() override;
+
+    // Runs one block of the current callback on the calling thread, with the
+    // inputs from input(channel, frame); returns false when not playing.
+    bool runBlock (int numSamples, const std::function<float (int, int)>& input = {});
+
+    // The callback that the last start was given, or null.
+    juce::AudioIODeviceCallback* currentCallback() const { return callback; }
+
+    // Makes isOpen() report false while the channels stay active.
+    bool reportClosed = false;
+    int numStarts = 0;
+
+    // The outputs of the last block run, one array per active output.
+    juce::AudioBuffer<float> lastOutput;
+
+private:
+    TestAudioDeviceConfig config;
+    juce::BigInteger activeInputs, activeOutputs;
+    double currentRate = 0.0;
+    int currentBufferSize = 0;
+    bool opened = false;
+    bool playing = false;
+    juce::AudioIODeviceCallback* callback = nullptr;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TestAudioDevice)
+};
+
+// The device type "Tolvane Test" with one device, "Test Device", created
+// from the type's current config.
+class TestAudioDeviceType : public juce::AudioIODeviceType
+{
+public:
+    static constexpr const char* kTypeName = "Tolvane Test";
+    static constexpr const char* kDeviceName = "Test Device";
+
+    TestAudioDeviceType();
+
+    void scanForDevices() override {}
+    juce::StringArray getDeviceNames (bool wantInputNames) const override;
+    int getDefaultDeviceIndex (bool forInput) const override;
+    int getIndexOfDevice (juce::AudioIODevice* device, bool asInput) const override;
+    bool hasSeparateInputsAndOutputs() const override;
+    juce::AudioIODevice* createDevice (const juce::String& outputDeviceName,
+                                       const juce::String& inputDeviceName) override;
+
+    TestAudioDeviceConfig config;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TestAudioDeviceType)
+};
+
+// Makes a new test device with config the device manager's current device
+// (registering the type on first use) and returns it; null on failure.
+TestAudioDevice* useTestAudioDevice (juce::AudioDeviceManager& manager, const TestAudioDeviceConfig& config = {});
