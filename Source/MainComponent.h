@@ -164,5 +164,8 @@ private:
 
     juce::Image logo;
 
+    // Tests of Start and of the computation reach the run state through this.
+    friend struct MeasureTestPeer;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

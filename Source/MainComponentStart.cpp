@@ -1,5 +1,155 @@
 #include "MainComponent.h"
 
-// Placeholder: Start and Stop of a measurement run.
-void MainComponent::startMeasurement() {}
-void MainComponent::stopMeasurement() {}
+#include <cstdlib>
+
+#include "MeasureMemory.h"
+#include "MeasurementTables.h"
+#include "RunLayout.h"
+#include "Stimulus.h"
+
+namespace
+{
+void showStartError (const juce::String& message)
+{
+    juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::WarningIcon, "Error", message, {}, {}, nullptr,
+                                        nullptr);
+}
+
+// The C library's reading of a typed number: its leading number, 0 when none.
+float readSeconds (const juce::String& text)
+{
+    return (float)std::atof (text.toRawUTF8());
+}
+} // namespace
+
+void MainComponent::startMeasurement()
+{
+    auto* device = deviceManager.getCurrentAudioDevice();
+
+    if (device == nullptr)
+        return showStartError ("No audio devices selected, check Audio Settings");
+
+    if (fileText->getText().isEmpty())
+        return showStartError ("Please enter a filename");
+
+    const int numInputs = device->getActiveInputChannels().countNumberOfSetBits();
+
+    if (numInputs == 0)
+        return showStartError ("No recording channels available, check Audio Settings");
+
+    if (settings->getIntValue ("numRecChan", 0) > numInputs)
+        return showStartError (
+            juce::String::formatted ("Only %d recording channels available, check Audio Settings", numInputs));
+
+    const int numOutputs = device->getActiveOutputChannels().countNumberOfSetBits();
+
+    if (numOutputs == 0)
+        return showStartError ("No playback channels available, check Audio Settings");
+
+    if (settings->getIntValue ("numPlayChan", 0) > numOutputs)
+        return showStartError (
+            juce::String::formatted ("Only %d playback channels available, check Audio Settings", numOutputs));
+
+    if (!device->isOpen())
+        return showStartError ("Error, audio device is not open!");
+
+    // Everything is read into locals first: a refused run changes nothing of the last one.
+    RunParameters params;
+    params.sampleRate = (int32_t)device->getCurrentSampleRate();
+    const int32_t newNumRecChan = settings->getIntValue ("numRecChan", 0);
+    params.numPlayChan = settings->getIntValue ("numPlayChan", 0);
+    params.isMls = typeCombo->getText() == "MLS";
+    params.gapSec = readSeconds (gapDelayCombo->getText());
+    params.initDelaySec = readSeconds (initDelayCombo->getText());
+    const float newAmpDb = gAmps[juce::jlimit (0, kNumAmps - 1, ampCombo->getSelectedItemIndex())];
+    const float newAmpLin = dbToLinear (newAmpDb);
+    params.sweepSec = readSeconds (sweepTimeCombo->getText());
+    params.mlsBits = mlsLenCombo->getSelectedId();
+    params.numAverages = repsCombo->getSelectedItemIndex() + 1;
+
+    RunLayout layout;
+    const std::string problem = layoutRun (params, layout);
+
+    if (!problem.empty())
+        return showStartError (juce::String (problem));
+
+    const SweepParams newSweepParams{(double)params.sampleRate, 20.0, 0.5 * params.sampleRate,
+                                     (double)params.sweepSec,   0.0,  (double)newAmpLin};
+    const uint64_t stimulusLen = params.isMls ? (uint64_t)layout.mlsLen : layout.sweepLen;
+
+    // The new buffers are made before the last run's are released, so that
+    // a run that does not fit leaves the last one as it was.
+    int16_t* newPlayBuffer = measureAlloc<int16_t> ((uint64_t)numOutputs * layout.totalLen);
+    int16_t* newRecordBuffer = measureAlloc<int16_t> ((uint64_t)numInputs * layout.totalLen);
+    int16_t* newStimulus = measureAlloc<int16_t> (stimulusLen);
+
+    if (newPlayBuffer == nullptr || newRecordBuffer == nullptr || newStimulus == nullptr)
+    {
+        std::free (newPlayBuffer);
+        std::free (newRecordBuffer);
+        std::free (newStimulus);
+        return showStartError ("Not enough memory for this run: choose shorter times, a shorter MLS or fewer "
+                               "channels");
+    }
+
+    if (params.isMls)
+        generateMls (params.mlsBits, mlsAmplitude (newAmpLin), newStimulus, layout.mlsLen);
+    else
+        generateSweep (newSweepParams, newStimulus, layout.sweepLen);
+
+    placeStimulus (newPlayBuffer, numOutputs, layout, params.numPlayChan, newStimulus, stimulusLen,
+                   params.isMls ? params.numAverages + 1 : 1);
+
+    std::free (playBuffer);
+    playBuffer = newPlayBuffer;
+    std::free (recordBuffer);
+    recordBuffer = newRecordBuffer;
+
+    if (params.isMls)
+    {
+        std::free (mlsSeq);
+        mlsSeq = newStimulus;
+    }
+    else
+    {
+        std::free (sweepSig);
+        sweepSig = newStimulus;
+    }
+
+    sampleRate = params.sampleRate;
+    numRecChan = newNumRecChan;
+    numPlayChan = params.numPlayChan;
+    isMls = params.isMls;
+    gapSec = params.gapSec;
+    gapLen = layout.gapLen;
+    initDelaySec = params.initDelaySec;
+    initDelayLen = layout.initDelayLen;
+    ampDb = newAmpDb;
+    ampLin = newAmpLin;
+    sweepSec = params.sweepSec;
+    sweepLen = layout.sweepLen;
+    mlsBits = params.mlsBits;
+    mlsLen = layout.mlsLen;
+    numAverages = params.numAverages;
+    sweepParams = newSweepParams;
+    playChans = numOutputs;
+    recChans = numInputs;
+    segmentLen = layout.segmentLen;
+    totalLen = layout.totalLen;
+
+    // Between runs the device may be running with the device manager's own callback.
+    if (device->isPlaying())
+        device->stop();
+
+    playPos = 0;
+    runDone.store (false, std::memory_order_release);
+    device->start (this);
+    measuring = true;
+}
+
+void MainComponent::stopMeasurement()
+{
+    deviceManager.closeAudioDevice();
+    deviceManager.restartLastAudioDevice();
+    measuring = false;
+}
