@@ -1,4 +1,72 @@
 #include "MainComponent.h"
 
-// Placeholder: the response computation.
-void MainComponent::computeResponse() {}
+#include <cstdlib>
+
+#include "MeasureMemory.h"
+#include "MlsCorrelation.h"
+#include "ResponsePostProcess.h"
+#include "RunLayout.h"
+#include "SweepDeconvolution.h"
+
+namespace
+{
+void freeResponses (float** responses, int32_t numResponses)
+{
+    for (int32_t m = 0; m < numResponses; ++m)
+        std::free (responses[m]);
+
+    std::free (responses);
+}
+} // namespace
+
+void MainComponent::computeResponse()
+{
+    int32_t responseLen = isMls ? (int32_t)mlsLen : (int32_t)(sweepLen + gapLen);
+    const int32_t numResponses = numPlayChan > 0 && numRecChan > 0 ? numPlayChan * numRecChan : 0;
+    float** responses = measureAlloc<float*> ((uint64_t)numResponses);
+    juce::String statusText;
+    const int outFmtId = outFmtCombo->getSelectedId();
+
+    RecordedRun run;
+    run.recordBuffer = recordBuffer;
+    run.recordFrames = recordBuffer != nullptr ? totalLen : 0;
+    run.recChans = recChans;
+    run.numPlayChan = numResponses > 0 ? numPlayChan : 0;
+    run.numRecChan = numResponses > 0 ? numRecChan : 0;
+    run.layout.sweepLen = sweepLen;
+    run.layout.gapLen = gapLen;
+    run.layout.initDelayLen = initDelayLen;
+    run.layout.mlsLen = mlsLen;
+    run.layout.segmentLen = segmentLen;
+    run.layout.totalLen = totalLen;
+
+    bool computed = responses != nullptr && (isMls ? mlsComputeResponses (mlsSeq, numAverages, run, responses)
+                                                   : sweepComputeResponses (sweepParams, run, responses));
+
+    if (computed)
+    {
+        // Read now, not at Start: a change during the run applies to it.
+        PostProcessOptions options;
+        options.normalize = settings->getBoolValue ("normalize", false);
+        options.autoCrop = settings->getBoolValue ("autoCrop", false);
+        options.cropThreshDb = (float)settings->getDoubleValue ("cropThresh", -96.0);
+        options.sampleRate = sampleRate;
+
+        std::string sentences;
+        computed = postProcessResponses (responses, numResponses, responseLen, options, sentences);
+        statusText = juce::String (sentences);
+    }
+
+    if (!computed)
+    {
+        if (responses != nullptr)
+            freeResponses (responses, numResponses);
+
+        juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::WarningIcon, "Error",
+                                            "The responses could not be computed: not enough memory", {}, {}, nullptr,
+                                            nullptr);
+        return;
+    }
+
+    writeResponseFiles (responses, responseLen, statusText, outFmtId);
+}
