@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <vector>
+
+#include "MeasureComponentTest.h"
+#include "support/JackServer.h"
+#include "support/MessageLoop.h"
+
+namespace
+{
+class ComputeOnJack : public MeasureComponentTest
+{
+};
+
+// The frames of a mono float WAV file; empty when it cannot be read.
+std::vector<float> readMono (const juce::File& file)
+{
+    SF_INFO info{};
+    SNDFILE* f = sf_open (file.getFullPathName().toRawUTF8(), SFM_READ, &info);
+
+    if (f == nullptr || info.channels != 1)
+    {
+        if (f != nullptr)
+            sf_close (f);
+
+        return {};
+    }
+
+    std::vector<float> x ((size_t)info.frames);
+    sf_readf_float (f, x.data(), info.frames);
+    sf_close (f);
+    return x;
+}
+} // namespace
+
+// Outputs looped back to the inputs of the same number on a real JACK server,
+// which adds exactly one period: every direct pair gives 1 at lag 256, every
+// crossed pair silence.
+TEST_F (ComputeOnJack, LoopBackGivesUnitImpulseAtOnePeriod)
+{
+    JackServer server;
+    ASSERT_TRUE (server.isRunning());
+    const auto out = folder.getChildFile ("out");
+    out.createDirectory();
+
+    struct Case
+    {
+        const char* type;
+        size_t responseLen;
+    };
+
+    for (const Case c : {Case{"Sweep", 24000 + 9600}, Case{"MLS", 8191}})
+    {
+        build ({{"numPlayChan", "2"},
+                {"numRecChan", "2"},
+                {"type", c.type},
+                {"sweepTime", "0.5"},
+                {"gapDelay", "0.2"},
+                {"initDelay", "0"},
+                {"ampDb", "-6"},
+                {"mlsBits", "13"},
+                {"numReps", "3"},
+                {"file", "ir"},
+                {"dir", out.getFullPathName()},
+                {"fmt", "WAV 32-bit float"},
+                {"outFileFmt", "2"},
+                {"normalize", "0"},
+                {"autoCrop", "0"},
+                {"audioSettings", JackServer::deviceSetupXml()}});
+
+        auto* device = peer().deviceManager().getCurrentAudioDevice();
+        ASSERT_NE (device, nullptr) << c.type;
+        ASSERT_EQ (device->getTypeName(), "JACK") << c.type;
+
+        const auto outs = server.ports (":out_1");
+        ASSERT_FALSE (outs.empty()) << c.type;
+        ASSERT_EQ (server.loopback (outs[0].substr (0, outs[0].find (':'))), 2) << c.type;
+
+        ModalBoxRecorder recorder;
+        component->buttonClicked (harness::findChildAs<juce::Button> (*component, "startButton"));
+        ASSERT_TRUE (peer().state().measuring) << c.type;
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return !recorder.boxes().empty(); }, 30000)) << c.type;
+        ASSERT_EQ (recorder.boxes()[0].title, "Impulse response written") << c.type;
+
+        for (const auto& [name, direct] : {std::pair{"ir_LL.wav", true}, std::pair{"ir_LR.wav", false},
+                                           std::pair{"ir_RL.wav", false}, std::pair{"ir_RR.wav", true}})
+        {
+            const auto x = readMono (out.getChildFile (name));
+            ASSERT_EQ (x.size(), c.responseLen) << c.type << " " << name;
+
+            float peak = 0.0f;
+            size_t peakAt = 0;
+
+            for (size_t i = 0; i < x.size(); ++i)
+            {
+                if (std::fabs (x[i]) > peak)
+                {
+                    peak = std::fabs (x[i]);
+                    peakAt = i;
+                }
+            }
+
+            if (direct)
+            {
+                EXPECT_EQ (peakAt, 256u) << c.type << " " << name;
+                EXPECT_NEAR (x[256], 1.0f, 0.01f) << c.type << " " << name;
+            }
+            else
+            {
+                EXPECT_LT (peak, 1.0e-4f) << c.type << " " << name;
+            }
+        }
+    }
+}
