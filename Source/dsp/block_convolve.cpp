@@ -1,9 +1,13 @@
 #include "dsp/block_convolve.h"
-#include "dsp/dsp_alloc.h"
+#include "dsp/dsp_hooks.h"
 #include "dsp/fft.h"
 
 #include <stdlib.h>
 #include <string.h>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 void f_copy (float* dst, const float* src, unsigned long n)
 {
@@ -11,16 +15,46 @@ void f_copy (float* dst, const float* src, unsigned long n)
         memmove (dst, src, n * sizeof (float));
 }
 
-// Bin-wise product of two packed spectra of e bins: DC and Nyquist are real, the rest complex.
-static void multiply_spectra (float* Y, const float* B, const float* H, long e)
+// Bin-wise product of two packed spectra of e bins: DC and Nyquist are real, the rest complex (float arithmetic).
+static void multiply_spectra_scalar (float* Y, const float* B, const float* H, long first, long e)
 {
-    Y[0] = B[0] * H[0];
-    Y[1] = B[1] * H[1];
-    for (long k = 1; k < e; ++k)
+    for (long k = first; k < e; ++k)
     {
         Y[2 * k] = B[2 * k] * H[2 * k] - B[2 * k + 1] * H[2 * k + 1];
         Y[2 * k + 1] = B[2 * k] * H[2 * k + 1] + B[2 * k + 1] * H[2 * k];
     }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// Four bins at a time, lane by lane the same products and sums as the scalar loop.
+__attribute__ ((target ("avx2"))) static void multiply_spectra_avx2 (float* Y, const float* B, const float* H, long e)
+{
+    long k = 1;
+    for (; k + 4 <= e; k += 4)
+    {
+        const __m256 b = _mm256_loadu_ps (B + 2 * k), h = _mm256_loadu_ps (H + 2 * k);
+        const __m256 reTimesH = _mm256_mul_ps (_mm256_moveldup_ps (b), h); // (br hr, br hi)
+        const __m256 imTimesSwappedH =
+            _mm256_mul_ps (_mm256_movehdup_ps (b), _mm256_permute_ps (h, 0xB1)); // (bi hi, bi hr)
+        _mm256_storeu_ps (Y + 2 * k, _mm256_addsub_ps (reTimesH, imTimesSwappedH));
+    }
+    multiply_spectra_scalar (Y, B, H, k, e);
+}
+#endif
+
+static void multiply_spectra (float* Y, const float* B, const float* H, long e)
+{
+    Y[0] = B[0] * H[0];
+    Y[1] = B[1] * H[1];
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx2 = __builtin_cpu_supports ("avx2");
+    if (avx2 && dsp_scalar_only == 0)
+    {
+        multiply_spectra_avx2 (Y, B, H, e);
+        return;
+    }
+#endif
+    multiply_spectra_scalar (Y, B, H, 1, e);
 }
 
 float* f_block_convolve (const float* h, long nh, const float* x, long nx, long* outLen)

@@ -1,25 +1,23 @@
 #include "dsp/fft.h"
-#include "dsp/dsp_alloc.h"
+#include "dsp/dsp_hooks.h"
 #include "dsp/fft_basis.h"
 
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
-// The transforms work in a zero-filled buffer of n complex values; without it they cannot go on.
-static fft_complex* allocate_work (long n)
-{
-    fft_complex* w = (fft_complex*)dsp_calloc ((size_t)n, sizeof (fft_complex));
-    if (w == nullptr)
-    {
-        printf ("fft: can't allocate %ld bytes\n", (long)((size_t)n * sizeof (fft_complex)));
-        exit (EXIT_FAILURE);
-    }
-    return w;
-}
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define FFT_HAVE_AVX2_PATH 1
+#endif
 
+// The transforms work in place in x and allocate nothing but the cache. Every butterfly, split step and scale
+// is the float / double arithmetic of the radix-2 algorithm, stage by stage; only the loop order (two stages
+// fused per pass, sub-transforms finished while they are in cache), the vector width and the in-place
+// permutation differ, so the results are the same bits whichever path runs.
+
+namespace
+{
 // p + q and p - q in float; (p - q) * w formed in double (the float products are exact there) and rounded to float.
-static void butterfly (fft_complex* a, fft_complex* b, fft_complex w)
+inline void butterfly (fft_complex* a, fft_complex* b, fft_complex w)
 {
     const fft_complex p = *a, q = *b;
     a->re = p.re + q.re;
@@ -29,36 +27,342 @@ static void butterfly (fft_complex* a, fft_complex* b, fft_complex w)
     b->im = (float)((double)dr * w.im + (double)di * w.re);
 }
 
-// Radix-2 decimation-in-frequency FFT of W[0 .. m-1] with the twiddle table of size n = 2m,
-// then the bit-reversal permutation that puts the bins in natural order.
-static void complex_fft (fft_complex* W, long m, long n, const fft_complex* basis)
+// Radix-2 decimation in frequency of W[0 .. m-1], stage after stage, twiddles taken from the table of size n.
+void complex_stages_scalar (fft_complex* W, long m, long n, const fft_complex* basis)
 {
     for (long span = m; span >= 2; span /= 2)
     {
         const long half = span / 2, stride = n / span;
-        for (long j = 0; j < half; ++j)
-            for (long idx = j; idx < m; idx += span)
-                butterfly (&W[idx], &W[idx + half], basis[j * stride]);
-    }
-
-    long j = 0;
-    for (long i = 0; i < m - 1; ++i)
-    {
-        if (i < j)
-        {
-            const fft_complex t = W[i];
-            W[i] = W[j];
-            W[j] = t;
-        }
-        long k = m / 2;
-        while (j >= k)
-        {
-            j -= k;
-            k /= 2;
-        }
-        j += k;
+        for (long base = 0; base < m; base += span)
+            for (long j = 0; j < half; ++j)
+                butterfly (&W[base + j], &W[base + j + half], basis[j * stride]);
     }
 }
+
+// Bin k of the stages' output sits at the bit-reversed index of k. Puts W[0 .. m-1] in natural order, in place,
+// negating the imaginary parts on the way when conjugate is set. Large sizes go in 8 x 8 tiles of whole cache
+// lines: index (a, b, c) with 3-bit a and c moves to (rev c, rev b, rev a).
+void bit_reverse (fft_complex* W, long m, bool conjugate)
+{
+    int bits = 0;
+    while ((1L << bits) < m)
+        ++bits;
+
+    if (bits < 6)
+    {
+        long j = 0;
+        for (long i = 0; i < m - 1; ++i)
+        {
+            if (i < j)
+            {
+                const fft_complex t = W[i];
+                W[i] = W[j];
+                W[j] = t;
+            }
+            long k = m / 2;
+            while (j >= k)
+            {
+                j -= k;
+                k /= 2;
+            }
+            j += k;
+        }
+        if (conjugate)
+            for (long i = 0; i < m; ++i)
+                W[i].im = -W[i].im;
+        return;
+    }
+
+    static const int rev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+    const int shift = bits - 3, middleBits = bits - 6;
+    const long middleCount = 1L << middleBits;
+    const float imSign = conjugate ? -1.0f : 1.0f;
+    fft_complex tileB[64], tileR[64];
+    long rb = 0; // middleBits-bit reversal of b, advanced with the reversed carry
+    for (long b = 0; b < middleCount; ++b)
+    {
+        if (rb >= b)
+        {
+            for (int a = 0; a < 8; ++a)
+                memcpy (&tileB[8 * a], &W[((long)a << shift) + (b << 3)], 8 * sizeof (fft_complex));
+            if (rb != b)
+                for (int a = 0; a < 8; ++a)
+                    memcpy (&tileR[8 * a], &W[((long)a << shift) + (rb << 3)], 8 * sizeof (fft_complex));
+            for (int c = 0; c < 8; ++c)
+            {
+                fft_complex* row = &W[((long)rev3[c] << shift) + (rb << 3)];
+                for (int a = 0; a < 8; ++a)
+                    row[rev3[a]] = {tileB[8 * a + c].re, imSign * tileB[8 * a + c].im};
+            }
+            if (rb != b)
+                for (int c = 0; c < 8; ++c)
+                {
+                    fft_complex* row = &W[((long)rev3[c] << shift) + (b << 3)];
+                    for (int a = 0; a < 8; ++a)
+                        row[rev3[a]] = {tileR[8 * a + c].re, imSign * tileR[8 * a + c].im};
+                }
+        }
+        long k = middleCount >> 1;
+        while (k > 0 && (rb & k) != 0)
+        {
+            rb ^= k;
+            k >>= 1;
+        }
+        rb |= k;
+    }
+}
+
+// The split step's coefficients for bin i: g = (1 + Im w) / 2, h = -sign Re w / 2, l = 1 - g.
+struct SplitCoefficients
+{
+    float g, h, l;
+};
+
+inline SplitCoefficients split_coefficients (fft_complex w, int sign)
+{
+    const float g = (1.0f + w.im) / 2.0f;
+    return {g, -sign * w.re / 2.0f, 1.0f - g};
+}
+
+// One pair of the split step: A = X[i] and B = X[m - i], both read before either is written.
+inline void split_pair (fft_complex* A, fft_complex* B, SplitCoefficients k)
+{
+    const float g = k.g, h = k.h, l = k.l;
+    const float c = A->re, d = A->im, e = B->re, f = B->im;
+    A->re = c * g - d * h + e * l - f * h;
+    A->im = d * g + c * h - e * h - f * l;
+    const float o = e, t = f;
+    B->re = o * g + t * h + c * l + d * h;
+    B->im = t * g - o * h - d * l + c * h;
+}
+
+// The split step's middle bin i = n/4, where both updates address the same element and the second reads the first.
+inline void split_middle (fft_complex* A, SplitCoefficients k)
+{
+    const float g = k.g, h = k.h, l = k.l;
+    const float c = A->re, d = A->im, e = c, f = d;
+    const float o = c * g - d * h + e * l - f * h;
+    const float t = d * g + c * h - e * h - f * l;
+    A->re = o * g + t * h + c * l + d * h;
+    A->im = t * g - o * h - d * l + c * h;
+}
+
+inline void scale_bin (fft_complex* X, float scale)
+{
+    X->re = X->re * scale;
+    X->im = X->im * -scale;
+}
+
+void split_pairs_scalar (fft_complex* X, long first, long last, long m, const fft_complex* basis, int sign, float scale,
+                         bool scaled)
+{
+    for (long i = first; i < last; ++i)
+    {
+        split_pair (&X[i], &X[m - i], split_coefficients (basis[i], sign));
+        if (scaled)
+        {
+            scale_bin (&X[i], scale);
+            scale_bin (&X[m - i], scale);
+        }
+    }
+}
+
+#ifdef FFT_HAVE_AVX2_PATH
+#define FFT_AVX2 __attribute__ ((target ("avx2,fma")))
+
+// Four complex products d * w, each formed in double and rounded to float. The float products are exact in double,
+// so the fused multiply-subtract rounds exactly what the plain difference of products rounds.
+FFT_AVX2 inline __m256d complex_product_pd (__m256d d, __m256d w)
+{
+    const __m256d wr = _mm256_movedup_pd (w);
+    const __m256d wi = _mm256_permute_pd (w, 0xF);
+    const __m256d swapped = _mm256_permute_pd (d, 0x5);
+    return _mm256_fmaddsub_pd (d, wr, _mm256_mul_pd (swapped, wi));
+}
+
+FFT_AVX2 inline __m256 twiddle_product (__m256 d, const fft_complex* w)
+{
+    const __m256 wv = _mm256_loadu_ps (&w->re);
+    const __m256d lo = complex_product_pd (_mm256_cvtps_pd (_mm256_castps256_ps128 (d)),
+                                           _mm256_cvtps_pd (_mm256_castps256_ps128 (wv)));
+    const __m256d hi = complex_product_pd (_mm256_cvtps_pd (_mm256_extractf128_ps (d, 1)),
+                                           _mm256_cvtps_pd (_mm256_extractf128_ps (wv, 1)));
+    return _mm256_insertf128_ps (_mm256_castps128_ps256 (_mm256_cvtpd_ps (lo)), _mm256_cvtpd_ps (hi), 1);
+}
+
+FFT_AVX2 inline __m256 load4 (const fft_complex* p)
+{
+    return _mm256_loadu_ps (&p->re);
+}
+FFT_AVX2 inline void store4 (fft_complex* p, __m256 v)
+{
+    _mm256_storeu_ps (&p->re, v);
+}
+
+// One stage of span s (s >= 8) over W[0 .. len-1].
+FFT_AVX2 void radix2_stage_avx2 (fft_complex* W, long len, long s, const fft_complex* tw)
+{
+    const long half = s / 2;
+    for (long base = 0; base < len; base += s)
+        for (long j = 0; j < half; j += 4)
+        {
+            fft_complex* a = W + base + j;
+            const __m256 p = load4 (a), q = load4 (a + half);
+            store4 (a, _mm256_add_ps (p, q));
+            store4 (a + half, twiddle_product (_mm256_sub_ps (p, q), tw + j));
+        }
+}
+
+// Stages of span s and s/2 (s >= 16) in one pass over W[0 .. len-1]; tw and tw2 are their twiddles.
+FFT_AVX2 void radix4_pass_avx2 (fft_complex* W, long len, long s, const fft_complex* tw, const fft_complex* tw2)
+{
+    const long quarter = s / 4;
+    for (long base = 0; base < len; base += s)
+        for (long j = 0; j < quarter; j += 4)
+        {
+            fft_complex* a = W + base + j;
+            const __m256 x0 = load4 (a), x1 = load4 (a + quarter), x2 = load4 (a + 2 * quarter),
+                         x3 = load4 (a + 3 * quarter);
+            const __m256 y0 = _mm256_add_ps (x0, x2);
+            const __m256 y2 = twiddle_product (_mm256_sub_ps (x0, x2), tw + j);
+            const __m256 y1 = _mm256_add_ps (x1, x3);
+            const __m256 y3 = twiddle_product (_mm256_sub_ps (x1, x3), tw + j + quarter);
+            store4 (a, _mm256_add_ps (y0, y1));
+            store4 (a + quarter, twiddle_product (_mm256_sub_ps (y0, y1), tw2 + j));
+            store4 (a + 2 * quarter, _mm256_add_ps (y2, y3));
+            store4 (a + 3 * quarter, twiddle_product (_mm256_sub_ps (y2, y3), tw2 + j));
+        }
+}
+
+// The last two stages (spans 4 and 2) on each group of four: twiddles w0, wq for span 4 and w0 for span 2.
+FFT_AVX2 void last_two_stages_avx2 (fft_complex* W, long len, fft_complex w0, fft_complex wq)
+{
+    const __m256d span4 = _mm256_setr_pd (w0.re, w0.im, wq.re, wq.im);
+    const __m256d span2 = _mm256_setr_pd (w0.re, w0.im, w0.re, w0.im);
+    for (long base = 0; base < len; base += 4)
+    {
+        const __m256 v = load4 (W + base);
+        const __m128 lo = _mm256_castps256_ps128 (v), hi = _mm256_extractf128_ps (v, 1);
+        const __m128 sums = _mm_add_ps (lo, hi);
+        const __m128 products = _mm256_cvtpd_ps (complex_product_pd (_mm256_cvtps_pd (_mm_sub_ps (lo, hi)), span4));
+        const __m128 p = _mm_movelh_ps (sums, products), q = _mm_movehl_ps (products, sums);
+        const __m128 sums2 = _mm_add_ps (p, q);
+        const __m128 products2 = _mm256_cvtpd_ps (complex_product_pd (_mm256_cvtps_pd (_mm_sub_ps (p, q)), span2));
+        store4 (W + base, _mm256_insertf128_ps (_mm256_castps128_ps256 (_mm_movelh_ps (sums2, products2)),
+                                                _mm_movehl_ps (products2, sums2), 1));
+    }
+}
+
+// Every stage from span s down to 2 on W[0 .. s-1], breadth first (the block is in cache).
+FFT_AVX2 void block_stages_avx2 (fft_complex* W, long s, long m, const BasisNode* node)
+{
+    long span = s;
+    int vectorStages = 0;
+    for (long t = s; t >= 8; t /= 2)
+        ++vectorStages;
+    if (vectorStages % 2 != 0)
+    {
+        radix2_stage_avx2 (W, s, span, node->spans + (m - span));
+        span /= 2;
+    }
+    for (; span >= 16; span /= 4)
+        radix4_pass_avx2 (W, s, span, node->spans + (m - span), node->spans + (m - span / 2));
+    last_two_stages_avx2 (W, s, node->table[0], node->table[node->n / 4]);
+}
+
+// Depth first: after the two stages of span s and s/2 the block splits into four independent quarter transforms.
+FFT_AVX2 void complex_stages_avx2 (fft_complex* W, long s, long m, const BasisNode* node)
+{
+    const long inCacheSize = 2048;
+    if (s <= inCacheSize)
+    {
+        block_stages_avx2 (W, s, m, node);
+        return;
+    }
+    radix4_pass_avx2 (W, s, s, node->spans + (m - s), node->spans + (m - s / 2));
+    for (long q = 0; q < 4; ++q)
+        complex_stages_avx2 (W + q * (s / 4), s / 4, m, node);
+}
+
+FFT_AVX2 inline __m256 reverse4 (__m256 v)
+{
+    return _mm256_castpd_ps (_mm256_permute4x64_pd (_mm256_castps_pd (v), 0x1B));
+}
+
+// Split pairs i = first .. last-1 four at a time (X[i .. i+3] against X[m-i-3 .. m-i]), the same expressions
+// as split_pair lane by lane; a - b is written a + (-b) where the vector form needs it, which is the same value.
+FFT_AVX2 void split_pairs_avx2 (fft_complex* X, long first, long last, long m, const fft_complex* basis, int sign,
+                                float scale, bool scaled)
+{
+    const __m256 half = _mm256_set1_ps (0.5f), one = _mm256_set1_ps (1.0f);
+    const __m256 minusSign = _mm256_set1_ps ((float)-sign), signBit = _mm256_set1_ps (-0.0f);
+    const __m256 scales = _mm256_setr_ps (scale, -scale, scale, -scale, scale, -scale, scale, -scale);
+    long i = first;
+    for (; i + 4 <= last; i += 4)
+    {
+        const __m256 w = load4 (basis + i);
+        const __m256 g = _mm256_mul_ps (_mm256_add_ps (one, _mm256_movehdup_ps (w)), half);
+        const __m256 h = _mm256_mul_ps (_mm256_mul_ps (minusSign, _mm256_moveldup_ps (w)), half);
+        const __m256 l = _mm256_sub_ps (one, g);
+        const __m256 negH = _mm256_xor_ps (h, signBit), negL = _mm256_xor_ps (l, signBit);
+
+        const __m256 A = load4 (X + i);
+        const __m256 B = reverse4 (load4 (X + m - i - 3));
+        const __m256 swappedA = _mm256_permute_ps (A, 0xB1), swappedB = _mm256_permute_ps (B, 0xB1);
+        const __m256 swappedAh = _mm256_mul_ps (swappedA, h); // (d h, c h)
+
+        __m256 a = _mm256_addsub_ps (_mm256_mul_ps (A, g), swappedAh);
+        a = _mm256_add_ps (a, _mm256_mul_ps (_mm256_moveldup_ps (B), _mm256_blend_ps (l, negH, 0xAA)));
+        a = _mm256_sub_ps (a, _mm256_mul_ps (_mm256_movehdup_ps (B), _mm256_blend_ps (h, l, 0xAA)));
+
+        __m256 b = _mm256_add_ps (_mm256_mul_ps (B, g), _mm256_mul_ps (swappedB, _mm256_blend_ps (h, negH, 0xAA)));
+        b = _mm256_add_ps (b, _mm256_mul_ps (A, _mm256_blend_ps (l, negL, 0xAA)));
+        b = _mm256_add_ps (b, swappedAh);
+
+        if (scaled)
+        {
+            a = _mm256_mul_ps (a, scales);
+            b = _mm256_mul_ps (b, scales);
+        }
+        store4 (X + i, a);
+        store4 (X + m - i - 3, reverse4 (b));
+    }
+    split_pairs_scalar (X, i, last, m, basis, sign, scale, scaled);
+}
+
+bool use_avx2()
+{
+    static const bool available = __builtin_cpu_supports ("avx2") && __builtin_cpu_supports ("fma");
+    return available && dsp_scalar_only == 0;
+}
+#endif
+
+// The stages of the n/2-point complex transform on W, output in bit-reversed order.
+void complex_stages (fft_complex* W, long m, const BasisNode* node)
+{
+#ifdef FFT_HAVE_AVX2_PATH
+    if (m >= 4 && use_avx2())
+    {
+        complex_stages_avx2 (W, m, m, node);
+        return;
+    }
+#endif
+    complex_stages_scalar (W, m, node->n, node->table);
+}
+
+void split_pairs (fft_complex* X, long m, const fft_complex* basis, int sign, float scale, bool scaled)
+{
+    const long last = m / 2; // the pairs i = 1 .. n/4 - 1
+#ifdef FFT_HAVE_AVX2_PATH
+    if (use_avx2())
+    {
+        split_pairs_avx2 (X, 1, last, m, basis, sign, scale, scaled);
+        return;
+    }
+#endif
+    split_pairs_scalar (X, 1, last, m, basis, sign, scale, scaled);
+}
+} // namespace
 
 void Reals (fft_complex* X, long n, int sign, const fft_complex* basis)
 {
@@ -86,45 +390,46 @@ void Reals (fft_complex* X, long n, int sign, const fft_complex* basis)
 
 void fft_real_packed_spect (float* x, long n)
 {
-    fft_complex* W = allocate_work (n);
-    memcpy (W, x, (size_t)n * sizeof (float));
-    if (n >= 4)
+    if (n < 4)
     {
-        const fft_complex* basis = AssignBasis (n);
-        complex_fft (W, n / 2, n, basis);
-        Reals (W, n, +1, basis);
+        x[1] = 0.0f;
+        return;
     }
-    memcpy (x, W, (size_t)n * sizeof (float));
-    x[1] = W[n / 2].re;
-    free (W);
+    const long m = n / 2;
+    const BasisNode* node = AssignBasisNode (n);
+    fft_complex* X = (fft_complex*)x;
+    complex_stages (X, m, node);
+    bit_reverse (X, m, false);
+
+    // Bin 0 pairs with bin m, a copy of bin 0; only the real part of the new bin m (the Nyquist bin) is kept.
+    fft_complex nyquist = X[0];
+    split_pair (&X[0], &nyquist, split_coefficients (node->table[0], +1));
+    split_pairs (X, m, node->table, +1, 1.0f, false);
+    split_middle (&X[m / 2], split_coefficients (node->table[m / 2], +1));
+    x[1] = nyquist.re;
 }
 
 void ifft_real_packed_spect (float* x, long n)
 {
-    const long m = n / 2;
-    fft_complex* W = allocate_work (n);
-    if (n >= 4)
-        for (long k = 1; k < m; ++k)
-        {
-            W[k] = {x[2 * k], x[2 * k + 1]};
-            W[n - k] = {x[2 * k], -x[2 * k + 1]};
-        }
-    W[0].re = x[0];
-    W[m].re = x[1];
-    const fft_complex* basis = AssignBasis (n);
-    if (n >= 4)
+    const BasisNode* node = AssignBasisNode (n);
+    if (n < 4)
     {
-        Reals (W, n, -1, basis);
-        const double scale = (1.0 / (double)n) * 2.0;
-        for (long k = 0; k <= m; ++k)
-        {
-            W[k].re = (float)((double)W[k].re * scale);
-            W[k].im = (float)((double)W[k].im * -scale);
-        }
-        complex_fft (W, m, n, basis);
-        for (long k = 0; k < m; ++k)
-            W[k].im = -W[k].im;
+        x[1] = 0.0f;
+        return;
     }
-    memcpy (x, W, (size_t)n * sizeof (float));
-    free (W);
+    const long m = n / 2;
+    fft_complex* X = (fft_complex*)x;
+
+    // The scale by 2/n is a power of two, so the float product equals the double product rounded to float.
+    const float scale = (float)((1.0 / (double)n) * 2.0);
+    fft_complex nyquist = {x[1], 0.0f};
+    X[0].im = 0.0f;
+    split_pair (&X[0], &nyquist, split_coefficients (node->table[0], -1));
+    scale_bin (&X[0], scale);
+    split_pairs (X, m, node->table, -1, scale, true);
+    split_middle (&X[m / 2], split_coefficients (node->table[m / 2], -1));
+    scale_bin (&X[m / 2], scale);
+
+    complex_stages (X, m, node);
+    bit_reverse (X, m, true);
 }

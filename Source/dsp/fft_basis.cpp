@@ -1,5 +1,5 @@
 #include "dsp/fft_basis.h"
-#include "dsp/dsp_alloc.h"
+#include "dsp/dsp_hooks.h"
 #include "dsp/fft.h"
 
 #include <math.h>
@@ -20,11 +20,11 @@ static void* allocate_or_exit (size_t count, size_t size)
     return p;
 }
 
-fft_complex* AssignBasis (long n)
+static BasisNode* find_or_build_node (long n)
 {
     for (BasisNode* node = lroot; node != nullptr; node = node->next)
         if (node->n == n)
-            return node->table;
+            return node;
 
     fft_complex* table = (fft_complex*)allocate_or_exit ((size_t)n, sizeof (fft_complex));
     for (long k = 0; k < n; ++k)
@@ -38,8 +38,29 @@ fft_complex* AssignBasis (long n)
     node->next = lroot;
     node->n = n;
     node->table = table;
+    node->spans = nullptr;
     lroot = node;
-    return table;
+    return node;
+}
+
+fft_complex* AssignBasis (long n)
+{
+    return find_or_build_node (n)->table;
+}
+
+const BasisNode* AssignBasisNode (long n)
+{
+    BasisNode* node = find_or_build_node (n);
+    const long m = n / 2;
+    if (node->spans == nullptr && m >= 8)
+    {
+        fft_complex* spans = (fft_complex*)allocate_or_exit ((size_t)(m - 4), sizeof (fft_complex));
+        for (long s = m; s >= 8; s /= 2)
+            for (long j = 0; j < s / 2; ++j)
+                spans[m - s + j] = node->table[j * (n / s)];
+        node->spans = spans;
+    }
+    return node;
 }
 
 void FreeBasisList (void)
@@ -49,6 +70,7 @@ void FreeBasisList (void)
     {
         BasisNode* next = node->next;
         free (node->table);
+        free (node->spans);
         free (node);
         node = next;
     }

@@ -1,5 +1,5 @@
 #include "dsp/block_convolve.h"
-#include "dsp/dsp_alloc.h"
+#include "dsp/dsp_hooks.h"
 #include "dsp/fft.h"
 #include "dsp/fft_basis.h"
 
@@ -12,7 +12,7 @@
 #include <vector>
 
 #ifdef __SANITIZE_ADDRESS__
-extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
+extern "C" size_t __sanitizer_get_current_allocated_bytes (void);
 #endif
 
 namespace
@@ -87,19 +87,36 @@ TEST_F (AllocationFailure, CacheNodeReportsAndExitsWithFailure)
         ::testing::ExitedWithCode (1), "^fft: can't allocate " + std::to_string (sizeof (BasisNode)) + " bytes\n$");
 }
 
-TEST_F (AllocationFailure, TransformWorkBufferReportsAndExitsWithFailure)
+TEST_F (AllocationFailure, EveryAllocationOfATransformReportsAndExitsWithFailure)
 {
     for (void (*transform) (float*, long) : {fft_real_packed_spect, ifft_real_packed_spect})
     {
-        AssignBasis (32);
-        std::vector<float> x (32, 1.0f);
-        EXPECT_EXIT (
-            {
-                stdoutToStderr();
-                dsp_calloc_hook = refuseAll;
-                transform (x.data(), 32);
-            },
-            ::testing::ExitedWithCode (1), "^fft: can't allocate 256 bytes\n$");
+        // First see what a transform of a new size allocates, then refuse each of those allocations in turn.
+        std::vector<size_t> sizes;
+        static std::vector<size_t>* record;
+        record = &sizes;
+        dsp_calloc_hook = [] (size_t count, size_t size)
+        {
+            record->push_back (count * size);
+            return calloc (count, size);
+        };
+        std::vector<float> x (64, 1.0f);
+        transform (x.data(), 64);
+        dsp_calloc_hook = nullptr;
+        FreeBasisList();
+        ASSERT_FALSE (sizes.empty());
+
+        for (size_t k = 0; k < sizes.size(); ++k)
+            EXPECT_EXIT (
+                {
+                    stdoutToStderr();
+                    callsSoFar = 0;
+                    failAtCall = (long)k + 1;
+                    dsp_calloc_hook = refuseNthCall;
+                    transform (x.data(), 64);
+                },
+                ::testing::ExitedWithCode (1), "^fft: can't allocate " + std::to_string (sizes[k]) + " bytes\n$")
+                << "allocation " << k + 1;
     }
 }
 

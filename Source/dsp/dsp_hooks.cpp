@@ -1,8 +1,9 @@
-#include "dsp/dsp_alloc.h"
+#include "dsp/dsp_hooks.h"
 
 #include <stdlib.h>
 
 void* (*dsp_calloc_hook) (size_t count, size_t size) = nullptr;
+int dsp_scalar_only = 0;
 
 void* dsp_calloc (size_t count, size_t size)
 {
