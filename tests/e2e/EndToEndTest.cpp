@@ -1,0 +1,322 @@
+#include "MainComponent.h"
+
+#include "support/JackServer.h"
+#include "support/MessageLoop.h"
+#include "support/ModalBoxRecorder.h"
+#include "support/TempHome.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace
+{
+// JUCE's JACK device registers its client under this name.
+constexpr const char* kJackClient = "JUCEJack";
+// A loop from out_N to in_N delays by exactly one JACK period.
+constexpr int kPeriod = 256;
+
+struct WavFile
+{
+    SF_INFO info{};
+    std::vector<float> samples; // interleaved
+    bool ok = false;
+
+    float at (int64_t frame, int channel) const { return samples[(size_t)(frame * info.channels + channel)]; }
+
+    // The frame of the largest magnitude in a channel.
+    int64_t peakFrame (int channel) const
+    {
+        int64_t best = 0;
+        for (int64_t j = 0; j < info.frames; ++j)
+            if (std::abs (at (j, channel)) > std::abs (at (best, channel)))
+                best = j;
+        return best;
+    }
+};
+
+WavFile readWav (const juce::File& f)
+{
+    WavFile w;
+    SNDFILE* sf = sf_open (f.getFullPathName().toRawUTF8(), SFM_READ, &w.info);
+    if (sf == nullptr)
+        return w;
+    w.samples.resize ((size_t)(w.info.frames * w.info.channels));
+    w.ok = sf_readf_float (sf, w.samples.data(), w.info.frames) == w.info.frames;
+    sf_close (sf);
+    return w;
+}
+
+juce::PropertiesFile::Options settingsOptions()
+{
+    juce::PropertiesFile::Options options;
+    options.applicationName = "Tolvane";
+    options.filenameSuffix = ".xml";
+    options.ignoreCaseOfKeyNames = true;
+    options.millisecondsBeforeSaving = 500;
+    options.storageFormat = juce::PropertiesFile::storeAsXML;
+    return options;
+}
+
+// A whole measurement set-up: a temporary home, a private JACK server, the
+// main window on settings that select its JACK device, the device's outputs
+// looped to its inputs, every modal box recorded and dismissed.
+class EndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        outDir = juce::File (home.path()).getChildFile ("responses");
+        ASSERT_TRUE (outDir.createDirectory());
+        ASSERT_TRUE (server.isRunning());
+    }
+
+    void TearDown() override
+    {
+        window = nullptr;
+        settings = nullptr;
+    }
+
+    // Settings for a short run with normalisation off, per-response 32-bit float files.
+    std::map<juce::String, juce::String> baseSettings() const
+    {
+        return {
+            {"audioSettings", JackServer::deviceSetupXml()},
+            {"numPlayChan", "1"},
+            {"numRecChan", "1"},
+            {"type", "Sweep"},
+            {"sweepTime", "0.25"},
+            {"gapDelay", "0.1"},
+            {"initDelay", "0"},
+            {"ampDb", "-6"},
+            {"mlsBits", "12"},
+            {"numReps", "3"},
+            {"fmt", "WAV 32-bit float"},
+            {"normalize", "0"},
+            {"autoCrop", "0"},
+            {"outFileFmt", "2"},
+            {"trueStereoFmt", "LL, LR, RL, RR"},
+            {"file", "impulse"},
+            {"dir", outDir.getFullPathName()},
+            {"logLevel", "2"},
+        };
+    }
+
+    void open (const std::map<juce::String, juce::String>& values)
+    {
+        settings = std::make_unique<juce::PropertiesFile> (juce::File (home.settingsFile()), settingsOptions());
+        for (const auto& [key, value] : values)
+            settings->setValue (key, value);
+
+        window = std::make_unique<juce::DocumentWindow> ("Tolvane", juce::Colours::lightgrey,
+                                                         juce::DocumentWindow::allButtons, true);
+        component = new MainComponent (settings.get());
+        window->setContentOwned (component, true);
+        window->setVisible (true);
+        runMessageLoopFor (100);
+
+        ASSERT_TRUE (server.waitForPort (std::string (kJackClient) + ":out_1")) << "the JACK device did not open";
+        ASSERT_GT (server.loopback (kJackClient), 0);
+        runMessageLoopFor (100);
+    }
+
+    juce::Button& button (const juce::String& name)
+    {
+        for (auto* child : component->getChildren())
+            if (child->getName() == name)
+                if (auto* b = dynamic_cast<juce::Button*> (child))
+                    return *b;
+        ADD_FAILURE() << "no button " << name;
+        static juce::TextButton none;
+        return none;
+    }
+
+    void click (const juce::String& name) { component->buttonClicked (&button (name)); }
+
+    bool waitForBox (const juce::String& title, int timeoutMs)
+    {
+        return runMessageLoopUntil (
+            [&]
+            {
+                for (const auto& b : boxes.boxes())
+                    if (b.title == title)
+                        return juce::Component::getCurrentlyModalComponent() == nullptr;
+                return false;
+            },
+            timeoutMs);
+    }
+
+    // Starts a run and waits for its result box.
+    void measure()
+    {
+        click ("startButton");
+        ASSERT_TRUE (boxes.boxes().empty()) << boxes.boxes()[0].message;
+        runMessageLoopFor (150);
+        EXPECT_EQ (button ("startButton").getButtonText(), "Stop") << "label at the first tick after Start";
+        ASSERT_TRUE (waitForBox ("Impulse response written", 20000)) << boxes.titles().joinIntoString (", ");
+        runMessageLoopFor (150);
+        EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+    }
+
+    juce::StringArray writtenFiles() const
+    {
+        juce::StringArray names;
+        for (const auto& f : outDir.findChildFiles (juce::File::findFiles, false))
+            names.add (f.getFileName());
+        names.sort (false);
+        return names;
+    }
+
+    TempHome home;
+    JackServer server;
+    ModalBoxRecorder boxes;
+    juce::File outDir;
+    std::unique_ptr<juce::PropertiesFile> settings;
+    std::unique_ptr<juce::DocumentWindow> window;
+    MainComponent* component = nullptr; // owned by the window
+};
+} // namespace
+
+TEST_F (EndToEnd, SweepResponsePeaksAtTheLoopDelay)
+{
+    open (baseSettings());
+    measure();
+
+    ASSERT_EQ (boxes.boxes().size(), 1u);
+    EXPECT_EQ (boxes.boxes()[0].message, "Wrote 1 mono impulse response files: impulse_LL.wav");
+    ASSERT_EQ (writtenFiles(), juce::StringArray ({"impulse_LL.wav"}));
+
+    const auto wav = readWav (outDir.getChildFile ("impulse_LL.wav"));
+    ASSERT_TRUE (wav.ok);
+    EXPECT_EQ (wav.info.channels, 1);
+    EXPECT_EQ (wav.info.samplerate, 48000);
+    EXPECT_EQ (wav.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ (wav.info.frames, 12000 + 4800) << "sweep and gap";
+    EXPECT_EQ (wav.peakFrame (0), kPeriod);
+    EXPECT_NEAR (wav.at (kPeriod, 0), 1.0f, 0.02f);
+}
+
+TEST_F (EndToEnd, MlsResponsePeaksAtTheLoopDelay)
+{
+    auto values = baseSettings();
+    values["type"] = "MLS";
+    open (values);
+    measure();
+
+    const auto wav = readWav (outDir.getChildFile ("impulse_LL.wav"));
+    ASSERT_TRUE (wav.ok);
+    EXPECT_EQ (wav.info.frames, 4095);
+    EXPECT_EQ (wav.peakFrame (0), kPeriod);
+    EXPECT_NEAR (wav.at (kPeriod, 0), 1.0f, 0.02f);
+    EXPECT_NEAR (wav.at (kPeriod + 100, 0), -1.0f / 4095, 0.001f);
+}
+
+TEST_F (EndToEnd, TrueStereoSingleFileInTheChosenOrder)
+{
+    auto values = baseSettings();
+    values["numPlayChan"] = "2";
+    values["numRecChan"] = "2";
+    values["outFileFmt"] = "0";
+    values["trueStereoFmt"] = "LL, RR, LR, RL";
+    open (values);
+    measure();
+
+    ASSERT_EQ (writtenFiles(), juce::StringArray ({"impulse.wav"}));
+    EXPECT_EQ (boxes.boxes()[0].message, "Wrote a single 4-channel impulse response file: impulse.wav");
+    const auto wav = readWav (outDir.getChildFile ("impulse.wav"));
+    ASSERT_TRUE (wav.ok);
+    ASSERT_EQ (wav.info.channels, 4);
+
+    // The loop joins out_1 to in_1 and out_2 to in_2 only: LL and RR carry
+    // the impulse, LR and RL are silent. In this order they are channels 0, 1.
+    for (int c : {0, 1})
+    {
+        EXPECT_EQ (wav.peakFrame (c), kPeriod) << "channel " << c;
+        EXPECT_NEAR (wav.at (kPeriod, c), 1.0f, 0.02f) << "channel " << c;
+    }
+    for (int c : {2, 3})
+        EXPECT_LT (std::abs (wav.at (wav.peakFrame (c), c)), 0.01f) << "channel " << c;
+}
+
+TEST_F (EndToEnd, StopDuringARunComputesAndShowsNothing)
+{
+    auto values = baseSettings();
+    values["sweepTime"] = "2";
+    open (values);
+
+    click ("startButton");
+    runMessageLoopFor (500);
+    EXPECT_EQ (button ("startButton").getButtonText(), "Stop");
+    click ("startButton");
+    runMessageLoopFor (2500); // past the time the run would have ended
+
+    EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+    EXPECT_TRUE (boxes.boxes().empty()) << boxes.titles().joinIntoString (", ");
+    EXPECT_TRUE (writtenFiles().isEmpty());
+}
+
+TEST_F (EndToEnd, AudioSettingsDuringARunThenStop)
+{
+    auto values = baseSettings();
+    values["sweepTime"] = "2";
+    open (values);
+
+    click ("startButton");
+    runMessageLoopFor (200);
+    click ("audioSettingsButton"); // the dialog is recorded and dismissed
+    ASSERT_EQ (boxes.boxes().size(), 1u);
+    EXPECT_EQ (boxes.boxes()[0].title, "Audio Settings");
+
+    // The reopened device does not call the run: it never ends by itself.
+    runMessageLoopFor (2500);
+    EXPECT_EQ (button ("startButton").getButtonText(), "Stop");
+    EXPECT_EQ (boxes.boxes().size(), 1u);
+
+    click ("startButton");
+    runMessageLoopFor (300);
+    EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+    EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+    EXPECT_TRUE (writtenFiles().isEmpty());
+}
+
+TEST_F (EndToEnd, ClosingTheWindowMidRun)
+{
+    auto values = baseSettings();
+    values["sweepTime"] = "5";
+    open (values);
+
+    click ("startButton");
+    runMessageLoopFor (300);
+    window = nullptr; // the component, its device and its buffers go while the device runs
+    runMessageLoopFor (300);
+
+    EXPECT_TRUE (boxes.boxes().empty());
+    EXPECT_TRUE (writtenFiles().isEmpty());
+}
+
+TEST_F (EndToEnd, JackServerKilledMidRunThenStop)
+{
+    auto values = baseSettings();
+    values["sweepTime"] = "5";
+    open (values);
+
+    click ("startButton");
+    runMessageLoopFor (300);
+    server.kill();
+    runMessageLoopFor (1000);
+    EXPECT_EQ (button ("startButton").getButtonText(), "Stop");
+
+    click ("startButton");
+    runMessageLoopFor (300);
+    EXPECT_TRUE (boxes.boxes().empty()) << boxes.titles().joinIntoString (", ");
+    EXPECT_TRUE (writtenFiles().isEmpty());
+
+    // Ended: the next Start finds no device, or one that cannot run, and says so.
+    click ("startButton");
+    runMessageLoopFor (300);
+    EXPECT_FALSE (boxes.boxes().empty());
+}
