@@ -4,7 +4,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -18,6 +21,77 @@ std::string uniqueServerName()
 {
     static std::atomic<int> counter{0};
     return "tolvane_test_" + std::to_string (getpid()) + "_" + std::to_string (counter++);
+}
+
+// JACK keeps every server of the machine in one registry of eight slots, and
+// frees a slot only when its server ends cleanly or when a server of the same
+// name registers again. A server that died by SIGKILL (or a crash) holds its
+// slot for good; enough of them and no server can start. A short, cleanly
+// ended run of a server under the dead one's name frees the slot.
+void runAndEndCleanly (const std::string& name)
+{
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        const int fd = open ("/dev/null", O_WRONLY);
+        if (fd >= 0)
+        {
+            dup2 (fd, 1);
+            dup2 (fd, 2);
+        }
+        execlp ("jackd", "jackd", "--no-realtime", "-n", name.c_str(), "-d", "dummy", (char*)nullptr);
+        _exit (127);
+    }
+    if (child < 0)
+        return;
+
+    // Only a server that has finished starting ends cleanly on SIGTERM.
+    const std::string lsp = "JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=" + name + " jack_lsp 2>/dev/null";
+    for (int i = 0; i < 100 && waitpid (child, nullptr, WNOHANG) == 0; ++i)
+    {
+        std::string out;
+        if (FILE* p = popen (lsp.c_str(), "r"))
+        {
+            char buf[256];
+            while (fgets (buf, sizeof buf, p) != nullptr)
+                out += buf;
+            pclose (p);
+        }
+        if (out.find ("system:") != std::string::npos)
+            break;
+        std::this_thread::sleep_for (std::chrono::milliseconds (50));
+    }
+    ::kill (child, SIGTERM);
+    waitpid (child, nullptr, 0);
+}
+
+// Names of the registry's servers whose process no longer exists.
+std::vector<std::string> deadRegisteredServers()
+{
+    std::vector<std::string> names;
+    FILE* f = fopen ("/dev/shm/jack-shm-registry", "rb");
+    if (f == nullptr)
+        return names;
+    std::string bytes;
+    char buf[4096];
+    for (size_t n; (n = fread (buf, 1, sizeof buf, f)) > 0;)
+        bytes.append (buf, n);
+    fclose (f);
+
+    // Each slot: the server's pid (int32), then "jack-<uid>:<name>:".
+    const std::string prefix = "jack-" + std::to_string (getuid()) + ":";
+    for (size_t at = bytes.find (prefix); at != std::string::npos; at = bytes.find (prefix, at + 1))
+    {
+        const size_t nameStart = at + prefix.size();
+        const size_t nameEnd = bytes.find (':', nameStart);
+        if (at < 4 || nameEnd == std::string::npos || bytes.find ('\0', nameStart) < nameEnd)
+            continue;
+        int32_t pid = 0;
+        memcpy (&pid, bytes.data() + at - 4, sizeof pid);
+        if (pid > 0 && ::kill (pid, 0) != 0 && errno == ESRCH)
+            names.push_back (bytes.substr (nameStart, nameEnd - nameStart));
+    }
+    return names;
 }
 } // namespace
 
@@ -38,6 +112,8 @@ JackServer::JackServer (Options options) : opts (options), serverName (uniqueSer
 JackServer::~JackServer()
 {
     stop (SIGTERM);
+    if (diedUnclean)
+        runAndEndCleanly (serverName);
 
     if (hadOldServer)
         setenv ("JACK_DEFAULT_SERVER", oldServer.c_str(), 1);
@@ -52,7 +128,7 @@ JackServer::~JackServer()
     std::filesystem::remove (logPath, ignored);
 }
 
-void JackServer::start()
+void JackServer::start (int attempt)
 {
     logPath = "/tmp/" + serverName + ".log";
     const auto rate = std::to_string (opts.sampleRate);
@@ -74,7 +150,14 @@ void JackServer::start()
         _exit (127);
     }
 
-    waitForPort ("system:", 10000);
+    if (waitForPort ("system:", 10000) || attempt > 0)
+        return;
+
+    // A registry full of dead servers' slots: free them and try once more.
+    stop (SIGTERM);
+    for (const auto& dead : deadRegisteredServers())
+        runAndEndCleanly (dead);
+    start (attempt + 1);
 }
 
 void JackServer::stop (int signal)
@@ -82,16 +165,20 @@ void JackServer::stop (int signal)
     if (pid <= 0)
         return;
 
+    diedUnclean = diedUnclean || signal == SIGKILL;
     ::kill (pid, signal);
     for (int i = 0; i < 100; ++i)
     {
-        if (waitpid (pid, nullptr, WNOHANG) == pid)
+        // Already reaped (by isRunning) counts as gone too.
+        const pid_t reaped = waitpid (pid, nullptr, WNOHANG);
+        if (reaped == pid || reaped < 0)
         {
             pid = -1;
             return;
         }
         std::this_thread::sleep_for (std::chrono::milliseconds (50));
     }
+    diedUnclean = true;
     ::kill (pid, SIGKILL);
     waitpid (pid, nullptr, 0);
     pid = -1;

@@ -47,7 +47,7 @@ public:
     int loopback (const std::string& clientName) const;
 
 private:
-    void start();
+    void start (int attempt = 0);
     void stop (int signal);
     std::string runTool (const std::string& command, int* status = nullptr) const;
 
@@ -57,4 +57,5 @@ private:
     int pid = -1;
     std::string oldServer;
     bool hadOldServer = false;
+    bool diedUnclean = false; // ended by SIGKILL: its registry slot must be freed
 };
