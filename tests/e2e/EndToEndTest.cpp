@@ -120,7 +120,17 @@ protected:
         runMessageLoopFor (100);
 
         ASSERT_TRUE (server.waitForPort (std::string (kJackClient) + ":out_1")) << "the JACK device did not open";
-        ASSERT_GT (server.loopback (kJackClient), 0);
+        // The ports exist before the device has activated its client, and
+        // JACK connects only active clients' ports: retry until both pairs hold.
+        int looped = 0;
+        ASSERT_TRUE (runMessageLoopUntil (
+            [&]
+            {
+                looped += server.loopback (kJackClient);
+                return looped >= 2;
+            },
+            10000))
+            << looped << " of 2 loops connected";
         runMessageLoopFor (100);
     }
 
