@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,6 +66,30 @@ void runAndEndCleanly (const std::string& name)
     waitpid (child, nullptr, 0);
 }
 
+// JACK's registry holds eight servers for the whole machine, and parallel
+// test runs (several programs, several checkouts) would take them all. Each
+// server of this fixture first takes one of a few machine-wide lock files and
+// holds it for its life; the lock goes with the process, even on a crash.
+constexpr int kServerSlots = 4;
+
+int acquireServerSlot()
+{
+    for (;;)
+    {
+        for (int i = 0; i < kServerSlots; ++i)
+        {
+            const std::string path = "/tmp/tolvane-jack-slot-" + std::to_string (i) + ".lock";
+            const int fd = open (path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+            if (fd < 0)
+                continue;
+            if (flock (fd, LOCK_EX | LOCK_NB) == 0)
+                return fd;
+            close (fd);
+        }
+        std::this_thread::sleep_for (std::chrono::milliseconds (100));
+    }
+}
+
 // Names of the registry's servers whose process no longer exists.
 std::vector<std::string> deadRegisteredServers()
 {
@@ -106,6 +131,7 @@ JackServer::JackServer (Options options) : opts (options), serverName (uniqueSer
     }
     setenv ("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
     setenv ("JACK_NO_START_SERVER", "1", 1);
+    slotLock = acquireServerSlot();
     start();
 }
 
@@ -126,6 +152,7 @@ JackServer::~JackServer()
         if (entry.path().filename().string().find ("_" + serverName + "_") != std::string::npos)
             std::filesystem::remove (entry.path(), ignored);
     std::filesystem::remove (logPath, ignored);
+    close (slotLock);
 }
 
 void JackServer::start (int attempt)
@@ -145,8 +172,9 @@ void JackServer::start (int attempt)
             dup2 (fd, 1);
             dup2 (fd, 2);
         }
-        execlp ("jackd", "jackd", "--no-realtime", "-n", serverName.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p",
-                period.c_str(), "-C", capture.c_str(), "-P", playback.c_str(), (char*)nullptr);
+        // A generous client timeout (-t, ms): a loaded test machine is slow to answer.
+        execlp ("jackd", "jackd", "--no-realtime", "-t", "5000", "-n", serverName.c_str(), "-d", "dummy", "-r",
+                rate.c_str(), "-p", period.c_str(), "-C", capture.c_str(), "-P", playback.c_str(), (char*)nullptr);
         _exit (127);
     }
 

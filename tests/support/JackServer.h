@@ -6,7 +6,8 @@
 // A private JACK server with the dummy driver, started for one test and
 // stopped (and its /dev/shm files removed) when the object goes. While it
 // lives, JACK clients of this process (JUCE's JACK device included) reach it
-// through JACK_DEFAULT_SERVER, and never start a server of their own.
+// through JACK_DEFAULT_SERVER, and never start a server of their own. At most
+// four such servers run at once on the machine; a fifth waits for a slot.
 class JackServer
 {
 public:
@@ -58,4 +59,5 @@ private:
     std::string oldServer;
     bool hadOldServer = false;
     bool diedUnclean = false; // ended by SIGKILL: its registry slot must be freed
+    int slotLock = -1;        // one of the few machine-wide server slots
 };
