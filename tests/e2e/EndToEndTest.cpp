@@ -112,14 +112,20 @@ protected:
         for (const auto& [key, value] : values)
             settings->setValue (key, value);
 
-        window = std::make_unique<juce::DocumentWindow> ("Tolvane", juce::Colours::lightgrey,
-                                                         juce::DocumentWindow::allButtons, true);
-        component = new MainComponent (settings.get());
-        window->setContentOwned (component, true);
-        window->setVisible (true);
-        runMessageLoopFor (100);
-
-        ASSERT_TRUE (server.waitForPort (std::string (kJackClient) + ":out_1")) << "the JACK device did not open";
+        // On a loaded machine a JACK client can fail to open now and then;
+        // a new window opens a new device.
+        bool deviceOpen = false;
+        for (int attempt = 0; attempt < 3 && !deviceOpen; ++attempt)
+        {
+            window = std::make_unique<juce::DocumentWindow> ("Tolvane", juce::Colours::lightgrey,
+                                                             juce::DocumentWindow::allButtons, true);
+            component = new MainComponent (settings.get());
+            window->setContentOwned (component, true);
+            window->setVisible (true);
+            runMessageLoopFor (100);
+            deviceOpen = server.waitForPort (std::string (kJackClient) + ":out_1", 5000);
+        }
+        ASSERT_TRUE (deviceOpen) << "the JACK device did not open";
         // The ports exist before the device has activated its client, and
         // JACK connects only active clients' ports: retry until both pairs hold.
         int looped = 0;
