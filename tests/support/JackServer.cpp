@@ -1,5 +1,6 @@
 #include "support/JackServer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -285,15 +286,27 @@ bool JackServer::waitForPort (const std::string& pattern, int timeoutMs) const
 
 int JackServer::loopback (const std::string& clientName) const
 {
+    // jack_lsp and jack_connect are JACK clients too, and on a loaded machine
+    // one fails to open now and then: each step is tried a few times.
+    const auto pause = [] { std::this_thread::sleep_for (std::chrono::milliseconds (100)); };
+    std::vector<std::string> all;
+    for (int i = 0; i < 5 && all.empty() && isRunning(); ++i, pause())
+        all = ports (clientName + ":");
+    const auto has = [&] (const std::string& port) { return std::find (all.begin(), all.end(), port) != all.end(); };
+
     int made = 0;
     for (int n = 1;; ++n)
     {
         const std::string out = clientName + ":out_" + std::to_string (n);
         const std::string in = clientName + ":in_" + std::to_string (n);
-        if (ports (out).empty() || ports (in).empty())
+        if (!has (out) || !has (in))
             break;
-        if (connect (out, in))
-            ++made;
+        for (int i = 0; i < 5; ++i, pause())
+            if (connect (out, in))
+            {
+                ++made;
+                break;
+            }
     }
     return made;
 }
