@@ -3,6 +3,7 @@
 // below, which counts only on a thread that has switched counting on.
 // AddressSanitizer brings its own allocator, which these definitions would
 // bypass; in that build they are left out and the tests skip.
+#include "MeasureComponentTest.h"
 #include "RunBlock.h"
 
 #include <gtest/gtest.h>
@@ -149,4 +150,44 @@ TEST (CallbackAllocation, RunBlockAllocatesNothing)
         });
     EXPECT_EQ (made, 0);
     EXPECT_EQ (blocks, 8);
+}
+
+namespace
+{
+class CallbackAllocationOfARun : public MeasureComponentTest
+{
+};
+} // namespace
+
+TEST_F (CallbackAllocationOfARun, TheComponentsCallbackAllocatesNothing)
+{
+    SKIP_WITHOUT_COUNTING_ALLOCATOR();
+    build ({{"numPlayChan", "2"},
+            {"numRecChan", "2"},
+            {"type", "Sweep"},
+            {"sweepTime", "0.1"},
+            {"gapDelay", "0.05"},
+            {"initDelay", "0"},
+            {"file", "impulse"}});
+    ASSERT_NE (useDevice ({2, 2, 48000.0, 256}), nullptr);
+    ASSERT_TRUE (clickStart().empty());
+    ASSERT_TRUE (deviceCallsComponent());
+
+    // The device's arrays, made before counting starts.
+    const int block = 256;
+    std::vector<std::vector<float>> in (2, std::vector<float> (block, 0.5f)), out (2, std::vector<float> (block));
+    const float* inPtrs[] = {in[0].data(), in[1].data()};
+    float* outPtrs[] = {out[0].data(), out[1].data()};
+    const juce::AudioIODeviceCallbackContext context{};
+
+    int blocks = 0, made = 0;
+    while (!peer().state().runDone && blocks < 1000)
+    {
+        made += allocationsDuring (
+            [&] { component->audioDeviceIOCallbackWithContext (inPtrs, 2, outPtrs, 2, block, context); });
+        ++blocks;
+    }
+    EXPECT_EQ (made, 0);
+    const int runBlocks = (int)((peer().state().totalLen + block - 1) / block);
+    EXPECT_EQ (blocks, runBlocks + 1) << "every block of the run, then the one past its end";
 }

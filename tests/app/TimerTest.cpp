@@ -1,0 +1,120 @@
+#include "MeasureComponentTest.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+// A run of 1000 frames: no initial delay, a 0.0125 s sweep (600 frames) and
+// a gap of 400 frames, one output, one input, 48000 Hz.
+class RunTimer : public MeasureComponentTest
+{
+protected:
+    void SetUp() override
+    {
+        MeasureComponentTest::SetUp();
+        outDir = folder.getChildFile ("out");
+        outDir.createDirectory();
+        build ({
+            {"numPlayChan", "1"},
+            {"numRecChan", "1"},
+            {"type", "Sweep"},
+            {"sweepTime", "0.0125"},
+            {"gapDelay", "0.00833333"},
+            {"initDelay", "0"},
+            {"ampDb", "-6"},
+            {"fmt", "WAV 16-bit"},
+            {"normalize", "0"},
+            {"outFileFmt", "0"},
+            {"file", "impulse"},
+            {"dir", outDir.getFullPathName()},
+        });
+        device = useDevice ({1, 1, 48000.0, 256});
+        ASSERT_NE (device, nullptr);
+        ASSERT_FALSE (clickStart().size() > 0) << "the run did not start";
+        ASSERT_EQ (peer().state().totalLen, 1000u);
+    }
+
+    juce::String label() { return harness::findChildAs<juce::Button> (*component, "startButton")->getButtonText(); }
+
+    MultiMeterComponent& meter (const char* name)
+    {
+        return *harness::findChildAs<MultiMeterComponent> (*component, name);
+    }
+
+    juce::File outDir;
+    TestAudioDevice* device = nullptr;
+    ModalBoxRecorder boxes;
+};
+} // namespace
+
+TEST_F (RunTimer, RunEndsAtTheFirstTickAfterRunDone)
+{
+    const struct
+    {
+        int blocksBefore; // blocks of 256 frames run before the tick
+        bool endsAtTick;
+    } ticks[] = {
+        {0, false}, // nothing played yet
+        {3, false}, // 768 of 1000 frames
+        {1, false}, // the run ends inside this block: runDone stays false
+        {1, true},  // the first block wholly past the end raises runDone
+    };
+
+    for (size_t t = 0; t < std::size (ticks); ++t)
+    {
+        for (int b = 0; b < ticks[t].blocksBefore; ++b)
+            ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.25f; }));
+        component->timerCallback();
+        EXPECT_EQ (!peer().state().measuring, ticks[t].endsAtTick) << "tick " << t;
+        if (!ticks[t].endsAtTick)
+        {
+            EXPECT_EQ (label(), "Stop") << "tick " << t;
+        }
+    }
+
+    EXPECT_FALSE (device->isPlaying()) << "the timer stops the device";
+    ASSERT_EQ (boxes.boxes().size(), 1u);
+    EXPECT_EQ (boxes.boxes()[0].title, "Impulse response written");
+    EXPECT_TRUE (outDir.getChildFile ("impulse.wav").existsAsFile());
+
+    // The label follows measuring at the next tick; further ticks end nothing again.
+    component->timerCallback();
+    EXPECT_EQ (label(), "Start");
+    component->timerCallback();
+    EXPECT_EQ (boxes.boxes().size(), 1u);
+}
+
+TEST_F (RunTimer, MetersFollowThePeaksOnEveryTick)
+{
+    ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.5f; }));
+    component->timerCallback();
+    auto& in = meter ("inMeterComp");
+    EXPECT_NEAR (in.getBar (0)->levelDb, 20.0f * std::log10 (0.5f), 0.01f);
+
+    // Without fresh peaks a bar only falls, by its decay step per tick.
+    const float before = in.getBar (0)->levelDb;
+    component->timerCallback();
+    EXPECT_NEAR (in.getBar (0)->levelDb, before - in.getBar (0)->decayDb, 0.01f);
+}
+
+TEST_F (RunTimer, WithoutADeviceTheLabelStaysAndNoRunEnds)
+{
+    ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.5f; }));
+    component->timerCallback();
+    EXPECT_EQ (label(), "Stop");
+    for (int b = 0; b < 4; ++b)
+        ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.5f; }));
+    ASSERT_TRUE (peer().state().runDone);
+
+    peer().deviceManager().closeAudioDevice();
+    harness::findChildAs<juce::Button> (*component, "startButton")->setButtonText ("Start");
+    const float level = meter ("inMeterComp").getBar (0)->levelDb;
+    component->timerCallback();
+
+    EXPECT_EQ (label(), "Start") << "no device: the label is left as it was";
+    EXPECT_TRUE (peer().state().measuring) << "no device: the run cannot end";
+    EXPECT_TRUE (boxes.boxes().empty());
+    EXPECT_LT (meter ("inMeterComp").getBar (0)->levelDb, level) << "the meters still update";
+}
