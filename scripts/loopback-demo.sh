@@ -53,7 +53,8 @@ done
 # Tolvane's own settings: the JACK device, one output and one input, a short
 # sweep, 32-bit float files in the output folder. Missing keys get defaults.
 xml_escape() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' -e 's/"/\&quot;/g' <<<"$1"; }
-settings_dir="$config/Quorvel/Tolvane"
+# JUCE finds its settings under $HOME/.config, so Tolvane gets a home of its own.
+settings_dir="$config/.config/Quorvel/Tolvane"
 mkdir -p "$settings_dir"
 cat >"$settings_dir/Tolvane.xml" <<EOF
 <?xml version="1.0" encoding="UTF-8"?>
@@ -72,7 +73,7 @@ cat >"$settings_dir/Tolvane.xml" <<EOF
 </PROPERTIES>
 EOF
 
-XDG_CONFIG_HOME="$config" ./build/Tolvane &
+XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}" HOME="$config" ./build/Tolvane &
 app_pid=$!
 
 echo "Tolvane is running on the private JACK server $server ($rate Hz, $period-frame periods)."
