@@ -1,6 +1,8 @@
 #pragma once
 
 #include "MainComponent.h"
+#include "support/MessageLoop.h"
+#include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -11,17 +13,9 @@
 
 namespace harness
 {
-// One message manager and desktop for the whole test program; JUCE does not
-// like being shut down and started again in one process.
-inline void initialiseJuceOnce()
-{
-    static auto* gui = new juce::ScopedJuceInitialiser_GUI();
-    (void)gui;
-}
-
 inline void pumpMessages (int milliseconds = 50)
 {
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+    runMessageLoopFor (milliseconds);
 }
 
 // The settings store options the application uses.
@@ -60,27 +54,27 @@ inline juce::ComboBox* findOutFileCombo (juce::Component& parent)
     return nullptr;
 }
 
-// A MainComponent on a settings file in a temporary folder, built from the
-// given stored values (nothing seeded), with the start-up notifications delivered.
+// A MainComponent on a settings file in a temporary home, built from the
+// given stored values (nothing seeded). build() delivers the start-up
+// notifications unless asked not to.
 class MainComponentTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        initialiseJuceOnce();
-        folder = juce::File::createTempFile ("tolvane-test");
-        folder.createDirectory();
-        settingsFile = folder.getChildFile ("Tolvane.xml");
+        home = std::make_unique<TempHome>();
+        settingsFile = juce::File (home->settingsFile());
+        settingsFile.getParentDirectory().createDirectory();
     }
 
     void TearDown() override
     {
         component = nullptr;
         settings = nullptr;
-        folder.deleteRecursively();
+        home = nullptr;
     }
 
-    void build (const std::map<juce::String, juce::String>& stored)
+    void build (const std::map<juce::String, juce::String>& stored, bool deliverNotifications = true)
     {
         component = nullptr;
         settings = std::make_unique<juce::PropertiesFile> (settingsFile, settingsOptions());
@@ -89,7 +83,8 @@ protected:
             settings->setValue (key, value);
         settings->save();
         component = std::make_unique<MainComponent> (settings.get());
-        pumpMessages();
+        if (deliverNotifications)
+            pumpMessages();
     }
 
     juce::ComboBox& combo (const juce::String& name)
@@ -112,7 +107,7 @@ protected:
         return settings->getValue (key, fallback);
     }
 
-    juce::File folder;
+    std::unique_ptr<TempHome> home;
     juce::File settingsFile;
     std::unique_ptr<juce::PropertiesFile> settings;
     std::unique_ptr<MainComponent> component;

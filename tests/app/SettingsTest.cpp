@@ -1,0 +1,396 @@
+#include "MainComponentHarness.h"
+
+#include "support/ModalBoxRecorder.h"
+
+namespace
+{
+const std::map<juce::String, juce::String> seeded = {
+    {"numRecChan", "1"},   {"numPlayChan", "1"}, {"mlsBits", "15"},     {"ampDb", "-6"},    {"numReps", "1"},
+    {"gapDelay", "5"},     {"initDelay", "0.5"}, {"fmt", "WAV 24-bit"}, {"normalize", "1"}, {"autoCrop", "0"},
+    {"cropThresh", "-42"}, {"logLevel", "2"},    {"type", "Sweep"},     {"sweepTime", "5"},
+};
+
+std::map<juce::String, juce::String> seededWith (const juce::String& key, const juce::String& value)
+{
+    auto stored = seeded;
+    stored[key] = value;
+    return stored;
+}
+
+struct RestoreCase
+{
+    const char* key;
+    const char* storedText;
+    const char* control;
+    const char* shows;
+    int selectedId;          // 0: nothing selected
+    const char* writtenBack; // the value the key holds once start-up is over
+};
+
+// What a user sees after a start with the stored text, and what the file then holds.
+const RestoreCase restoreCases[] = {
+    {"numReps", "1", "repsCombo", "2", 1, "1"},
+    {"ampDb", "-6.0", "ampCombo", "0 dB", 1, "-6.0"},
+    {"ampDb", "-18", "ampCombo", "-18 dB", 4, "-18"},
+    {"cropThresh", "-42", "cropThreshCombo", "-42 dB", 7, "-42"},
+    {"mlsBits", "15", "mlsLenCombo", "32767", 15, "15"},
+    {"mlsBits", "7", "mlsLenCombo", "255", 8, "7"},
+    {"mlsBits", "21", "mlsLenCombo", "255", 8, "21"},
+    {"mlsBits", "abc", "mlsLenCombo", "255", 8, "abc"},
+    {"mlsBits", "99", "mlsLenCombo", "255", 8, "99"},
+    {"numPlayChan", "0", "numPlayChanCombo", "1", 1, "0"},
+    {"numPlayChan", "17", "numPlayChanCombo", "1", 1, "17"},
+    {"numPlayChan", "abc", "numPlayChanCombo", "1", 1, "abc"},
+    {"numRecChan", "07", "numRecChanCombo", "7", 7, "07"},
+    {"type", "mls", "typeCombo", "Sweep", 1, "mls"},
+    {"type", "MLS", "typeCombo", "MLS", 2, "MLS"},
+    {"gapDelay", "3", "gapDelayCombo", "3", 0, "3"},
+    {"gapDelay", "2", "gapDelayCombo", "2", 3, "2"},
+    {"gapDelay", "", "gapDelayCombo", "", 0, ""},
+    {"sweepTime", "0.25", "sweepTimeCombo", "0.25", 0, "0.25"},
+    {"initDelay", "3", "initDelayCombo", "3", 0, "3"},
+    {"initDelay", "20", "initDelayCombo", "20", 7, "20"},
+    {"outFileFmt", "5", "outFileCombo", "", 0, "5"},
+    {"outFileFmt", "-1", "outFileCombo", "", 0, "-1"},
+    {"outFileFmt", "2", "outFileCombo", "Per response - one mono file per response", 3, "2"},
+    {"fmt", "WAV 8-bit", "outFmtCombo", "txt (ASCII floats)", 1, "WAV 8-bit"},
+    {"fmt", "WAV 32-bit float", "outFmtCombo", "WAV 32-bit float", 4, "WAV 32-bit float"},
+    {"trueStereoFmt", "LL, LR, RR, RL", "tsFmtCombo", "LL, LR, RR, RL", 3, "LL, LR, RR, RL"},
+    {"trueStereoFmt", "ll, lr, rr, rl", "tsFmtCombo", "LL, LR, RL, RR", 1, "ll, lr, rr, rl"},
+};
+
+class SettingsRestore : public harness::MainComponentTest
+{
+};
+} // namespace
+
+TEST_F (SettingsRestore, EachStoredTextShowsItsChoiceAndIsKeptOrWrittenBackUnchanged)
+{
+    for (const auto& c : restoreCases)
+    {
+        SCOPED_TRACE (juce::String (c.key) + " = \"" + c.storedText + "\"");
+        build (seededWith (c.key, c.storedText), false);
+
+        // Overwrite the key before the start-up notifications arrive: a restore
+        // that writes back puts the shown text there again, one that doesn't leaves this.
+        settings->setValue (c.key, "untouched");
+        harness::pumpMessages();
+
+        auto& combo = this->combo (c.control);
+        EXPECT_EQ (combo.getText(), juce::String (c.shows));
+        EXPECT_EQ (combo.getSelectedId(), c.selectedId);
+
+        const bool writesBack = juce::String (c.key) == "gapDelay" || juce::String (c.key) == "sweepTime" ||
+                                juce::String (c.key) == "initDelay" || juce::String (c.key) == "outFileFmt";
+        const bool shownSomething = juce::String (c.key) == "outFileFmt" ? c.selectedId != 0 : c.shows[0] != 0;
+        EXPECT_EQ (stored (c.key), writesBack && shownSomething ? juce::String (c.writtenBack) : "untouched");
+    }
+}
+
+TEST_F (SettingsRestore, StoredTextsThatMatchNoItemStayInTheFile)
+{
+    for (const auto& c : restoreCases)
+    {
+        SCOPED_TRACE (juce::String (c.key) + " = \"" + c.storedText + "\"");
+        build (seededWith (c.key, c.storedText));
+        EXPECT_EQ (stored (c.key), juce::String (c.writtenBack));
+    }
+}
+
+TEST_F (SettingsRestore, MissingKeysTakeTheirFallbacks)
+{
+    build ({});
+    EXPECT_EQ (combo ("numPlayChanCombo").getText(), "1");
+    EXPECT_EQ (combo ("typeCombo").getText(), "Sweep");
+    EXPECT_EQ (combo ("repsCombo").getText(), "2");
+    EXPECT_EQ (combo ("tsFmtCombo").getText(), "LL, LR, RL, RR");
+    EXPECT_EQ (combo ("outFmtCombo").getText(), "txt (ASCII floats)");
+    EXPECT_EQ (combo ("ampCombo").getText(), "0 dB");
+    EXPECT_EQ (combo ("gapDelayCombo").getText(), "");
+    EXPECT_EQ (combo ("outFileCombo").getSelectedItemIndex(), 0);
+    EXPECT_EQ (stored ("outFileFmt"), "0");
+    EXPECT_EQ (stored ("gapDelay"), "<absent>");
+    EXPECT_EQ (harness::findChildAs<juce::TextEditor> (*component, "fileText")->getText(), "impulse");
+    EXPECT_EQ (harness::findChildAs<juce::TextEditor> (*component, "dirText")->getText(), "");
+    EXPECT_FALSE (harness::findChildAs<juce::Button> (*component, "normButton")->getToggleState());
+    // The restored texts are not written back.
+    EXPECT_EQ (stored ("file"), "<absent>");
+    EXPECT_EQ (stored ("dir"), "<absent>");
+}
+
+TEST_F (SettingsRestore, TogglesAndTextFieldsShowTheirStoredValues)
+{
+    auto stored = seeded;
+    stored["normalize"] = "0";
+    stored["autoCrop"] = "1";
+    stored["file"] = "room";
+    stored["dir"] = "/tmp/ir";
+    build (stored);
+    EXPECT_FALSE (harness::findChildAs<juce::Button> (*component, "normButton")->getToggleState());
+    EXPECT_TRUE (harness::findChildAs<juce::Button> (*component, "autoCropButton")->getToggleState());
+    EXPECT_EQ (harness::findChildAs<juce::TextEditor> (*component, "fileText")->getText(), "room");
+    EXPECT_EQ (harness::findChildAs<juce::TextEditor> (*component, "dirText")->getText(), "/tmp/ir");
+}
+
+namespace
+{
+struct ChannelCase
+{
+    const char* numPlayChan;
+    const char* numRecChan;
+    int outBars;
+    const char* outLabels;
+    int inBars;
+    const char* inLabels;
+    bool trueStereoRow;
+};
+
+const ChannelCase channelCases[] = {
+    {"0", "1", 1, "", 1, "L", false},
+    {"abc", "1", 1, "", 1, "L", false},
+    {"17", "1", 16, "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16", 1, "L", false},
+    {"2", "2", 2, "L R", 2, "L R", true},
+    {"2", "1", 2, "L R", 1, "L", false},
+    {"3", "2", 3, "0 1 2", 2, "L R", false},
+    {"02", "2", 2, "L R", 2, "L R", true},
+};
+} // namespace
+
+TEST_F (SettingsRestore, ChannelCountsSetTheMetersAndTheTrueStereoRow)
+{
+    for (const auto& c : channelCases)
+    {
+        SCOPED_TRACE (juce::String ("play ") + c.numPlayChan + ", rec " + c.numRecChan);
+        auto stored = seeded;
+        stored["numPlayChan"] = c.numPlayChan;
+        stored["numRecChan"] = c.numRecChan;
+        build (stored);
+
+        auto& out = *harness::findChildAs<MultiMeterComponent> (*component, "outMeterComp");
+        auto& in = *harness::findChildAs<MultiMeterComponent> (*component, "inMeterComp");
+        EXPECT_EQ (out.getNumChan(), c.outBars);
+        EXPECT_EQ (out.chanLabels.joinIntoString (" "), juce::String (c.outLabels));
+        EXPECT_EQ (in.getNumChan(), c.inBars);
+        EXPECT_EQ (in.chanLabels.joinIntoString (" "), juce::String (c.inLabels));
+        EXPECT_EQ (child ("tsFmtCombo").isVisible(), c.trueStereoRow);
+        EXPECT_EQ (child ("tsFmtLabel").isVisible(), c.trueStereoRow);
+    }
+}
+
+TEST_F (SettingsRestore, MeasurementTypeShowsEitherTheSweepOrTheMlsRows)
+{
+    for (const juce::String type : {"Sweep", "MLS", "mls", ""})
+    {
+        SCOPED_TRACE ("type \"" + type + "\"");
+        build (seededWith ("type", type));
+        const bool mls = type == "MLS";
+        EXPECT_EQ (child ("mlsLenCombo").isVisible(), mls);
+        EXPECT_EQ (child ("mlsLenLabel").isVisible(), mls);
+        EXPECT_EQ (child ("repsCombo").isVisible(), mls);
+        EXPECT_EQ (child ("repsLabel").isVisible(), mls);
+        EXPECT_EQ (child ("sweepTimeCombo").isVisible(), !mls);
+        EXPECT_EQ (child ("sweepTimeLabel").isVisible(), !mls);
+    }
+}
+
+namespace
+{
+struct ChoiceCase
+{
+    const char* control;
+    int itemId;
+    const char* key;
+    const char* storedForm;
+};
+
+// Choosing an item as a user does stores this text under this key.
+const ChoiceCase choiceCases[] = {
+    {"ampCombo", 2, "ampDb", "-6"},
+    {"ampCombo", 1, "ampDb", "0"},
+    {"cropThreshCombo", 16, "cropThresh", "-96"},
+    {"mlsLenCombo", 20, "mlsBits", "20"},
+    {"repsCombo", 3, "numReps", "4"},
+    {"typeCombo", 2, "type", "MLS"},
+    {"outFmtCombo", 4, "fmt", "WAV 32-bit float"},
+    {"tsFmtCombo", 2, "trueStereoFmt", "LL, RR, LR, RL"},
+    {"outFileCombo", 3, "outFileFmt", "2"},
+    {"outFileCombo", 1, "outFileFmt", "0"},
+    {"numPlayChanCombo", 16, "numPlayChan", "16"},
+    {"numRecChanCombo", 5, "numRecChan", "5"},
+    {"gapDelayCombo", 1, "gapDelay", "0.5"},
+    {"sweepTimeCombo", 4, "sweepTime", "10"},
+    {"initDelayCombo", 7, "initDelay", "20"},
+    {"initDelayCombo", 1, "initDelay", "0"},
+};
+
+class SettingsHandlers : public harness::MainComponentTest
+{
+};
+
+juce::FileBrowserComponent* findBrowser (juce::Component& parent)
+{
+    for (auto* c : parent.getChildren())
+    {
+        if (auto* browser = dynamic_cast<juce::FileBrowserComponent*> (c))
+            return browser;
+        if (auto* browser = findBrowser (*c))
+            return browser;
+    }
+    return nullptr;
+}
+} // namespace
+
+TEST_F (SettingsHandlers, ChoosingAnItemStoresItsStoredForm)
+{
+    auto start = seeded;
+    start["outFileFmt"] = "1";
+    build (start);
+
+    for (const auto& c : choiceCases)
+    {
+        SCOPED_TRACE (juce::String (c.control) + " id " + juce::String (c.itemId));
+        auto& combo = this->combo (c.control);
+        // Select something else first so that the choice is always a change.
+        combo.setSelectedId (c.itemId == 1 ? 2 : 1, juce::dontSendNotification);
+        combo.setSelectedId (c.itemId, juce::sendNotificationAsync);
+        harness::pumpMessages();
+        EXPECT_EQ (stored (c.key), juce::String (c.storedForm));
+    }
+}
+
+TEST_F (SettingsHandlers, TypedTimingValuesAreStoredAsTyped)
+{
+    build (seeded);
+    for (const char* name : {"gapDelayCombo", "sweepTimeCombo"})
+    {
+        auto& combo = this->combo (name);
+        combo.setText ("0.25", juce::sendNotificationAsync);
+        harness::pumpMessages();
+        EXPECT_EQ (stored (juce::String (name).upToFirstOccurrenceOf ("Combo", false, false)), "0.25") << name;
+    }
+}
+
+TEST_F (SettingsHandlers, ChannelChoicesUpdateMetersAndTrueStereoRow)
+{
+    build (seeded);
+    auto& play = combo ("numPlayChanCombo");
+    auto& rec = combo ("numRecChanCombo");
+    auto& out = *harness::findChildAs<MultiMeterComponent> (*component, "outMeterComp");
+
+    play.setSelectedId (3, juce::sendNotificationAsync);
+    harness::pumpMessages();
+    EXPECT_EQ (stored ("numPlayChan"), "3");
+    EXPECT_EQ (out.getNumChan(), 3);
+    EXPECT_EQ (out.chanLabels.joinIntoString (" "), "0 1 2");
+    EXPECT_FALSE (child ("tsFmtCombo").isVisible());
+
+    play.setSelectedId (2, juce::sendNotificationAsync);
+    rec.setSelectedId (2, juce::sendNotificationAsync);
+    harness::pumpMessages();
+    EXPECT_TRUE (child ("tsFmtCombo").isVisible());
+    EXPECT_TRUE (child ("tsFmtLabel").isVisible());
+
+    play.setSelectedId (1, juce::sendNotificationAsync);
+    harness::pumpMessages();
+    EXPECT_EQ (out.getNumChan(), 1);
+    EXPECT_EQ (out.chanLabels.joinIntoString (" "), "L");
+    EXPECT_FALSE (child ("tsFmtCombo").isVisible());
+}
+
+TEST_F (SettingsHandlers, ChoosingTheTypeSwapsTheRows)
+{
+    build (seeded);
+    combo ("typeCombo").setSelectedId (2, juce::sendNotificationAsync);
+    harness::pumpMessages();
+    EXPECT_TRUE (child ("mlsLenCombo").isVisible());
+    EXPECT_TRUE (child ("repsCombo").isVisible());
+    EXPECT_FALSE (child ("sweepTimeCombo").isVisible());
+
+    combo ("typeCombo").setSelectedId (1, juce::sendNotificationAsync);
+    harness::pumpMessages();
+    EXPECT_EQ (stored ("type"), "Sweep");
+    EXPECT_FALSE (child ("mlsLenCombo").isVisible());
+    EXPECT_TRUE (child ("sweepTimeCombo").isVisible());
+}
+
+TEST_F (SettingsHandlers, TogglesStoreTheirStateAfterTheClick)
+{
+    build (seeded);
+    auto& norm = *harness::findChildAs<juce::Button> (*component, "normButton");
+    auto& crop = *harness::findChildAs<juce::Button> (*component, "autoCropButton");
+
+    norm.triggerClick();
+    crop.triggerClick();
+    harness::pumpMessages();
+    EXPECT_EQ (stored ("normalize"), "0");
+    EXPECT_EQ (stored ("autoCrop"), "1");
+    EXPECT_FALSE (norm.getToggleState());
+    EXPECT_TRUE (crop.getToggleState());
+    // Auto-crop enables or disables nothing else.
+    EXPECT_TRUE (combo ("cropThreshCombo").isEnabled());
+
+    crop.triggerClick();
+    harness::pumpMessages();
+    EXPECT_EQ (stored ("autoCrop"), "0");
+}
+
+TEST_F (SettingsHandlers, EveryKeystrokeInTheTextFieldsIsStored)
+{
+    build (seeded);
+    for (const auto& [name, key] : {std::pair{"fileText", "file"}, std::pair{"dirText", "dir"}})
+    {
+        auto& editor = *harness::findChildAs<juce::TextEditor> (*component, name);
+        editor.setText ({}, false);
+
+        juce::String typed;
+        for (const char* keystroke : {"/", "t", "m", "p"})
+        {
+            editor.moveCaretToEnd();
+            editor.insertTextAtCaret (keystroke);
+            typed += keystroke;
+            harness::pumpMessages (20);
+            EXPECT_EQ (stored (key), typed) << name;
+        }
+    }
+}
+
+TEST_F (SettingsHandlers, CancellingTheFolderDialogChangesNothing)
+{
+    auto start = seeded;
+    start["dir"] = "/somewhere";
+    build (start);
+
+    ModalBoxRecorder recorder;
+    harness::findChildAs<juce::Button> (*component, "browseButton")->triggerClick();
+    harness::pumpMessages (300);
+
+    ASSERT_FALSE (recorder.boxes().empty());
+    EXPECT_EQ (recorder.boxes()[0].title, "Please select the directory...");
+    EXPECT_EQ (harness::findChildAs<juce::TextEditor> (*component, "dirText")->getText(), "/somewhere");
+    EXPECT_EQ (stored ("dir"), "/somewhere");
+}
+
+TEST_F (SettingsHandlers, ChoosingAFolderStoresItsFullPath)
+{
+    build (seeded);
+    auto target = juce::File (home->path()).getChildFile ("measurements");
+    ASSERT_TRUE (target.createDirectory());
+
+    // Navigate the dialog to the folder and confirm it, as a user would.
+    ModalBoxRecorder recorder (
+        [&target] (juce::Component& modal)
+        {
+            auto* browser = findBrowser (modal);
+            if (browser == nullptr)
+                return true;
+            browser->setRoot (target);
+            modal.exitModalState (1);
+            return false;
+        });
+
+    harness::findChildAs<juce::Button> (*component, "browseButton")->triggerClick();
+    harness::pumpMessages (300);
+
+    EXPECT_EQ (harness::findChildAs<juce::TextEditor> (*component, "dirText")->getText(), target.getFullPathName());
+    EXPECT_EQ (stored ("dir"), target.getFullPathName());
+}
