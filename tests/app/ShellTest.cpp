@@ -1,0 +1,322 @@
+#include "MainComponentHarness.h"
+
+#include "TolvaneApplication.h"
+#include "log/QvLog.h"
+#include "support/MessageLoop.h"
+#include "support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace
+{
+// The keys and texts a first start writes, in the order they are seeded.
+const std::vector<std::pair<juce::String, juce::String>> defaultsInOrder = {
+    {"numRecChan", "1"},   {"numPlayChan", "1"}, {"mlsBits", "15"},     {"ampDb", "-6"},    {"numReps", "1"},
+    {"gapDelay", "5"},     {"initDelay", "0.5"}, {"fmt", "WAV 24-bit"}, {"normalize", "1"}, {"autoCrop", "0"},
+    {"cropThresh", "-42"}, {"logLevel", "2"},    {"type", "Sweep"},     {"sweepTime", "5"},
+};
+
+std::vector<std::pair<juce::String, juce::String>> readSettingsFile (const juce::File& file)
+{
+    std::vector<std::pair<juce::String, juce::String>> values;
+    if (auto xml = juce::parseXML (file))
+        for (auto* v : xml->getChildWithTagNameIterator ("VALUE"))
+            values.emplace_back (v->getStringAttribute ("name"), v->getStringAttribute ("val"));
+    return values;
+}
+
+void writeSettingsFile (const juce::File& file, const std::vector<std::pair<juce::String, juce::String>>& values)
+{
+    juce::XmlElement root ("PROPERTIES");
+    for (const auto& [key, value] : values)
+    {
+        auto* v = root.createNewChildElement ("VALUE");
+        v->setAttribute ("name", key);
+        v->setAttribute ("val", value);
+    }
+    file.getParentDirectory().createDirectory();
+    ASSERT_TRUE (root.writeTo (file));
+}
+
+juce::DocumentWindow* findMainWindow()
+{
+    auto& desktop = juce::Desktop::getInstance();
+    for (int i = 0; i < desktop.getNumComponents(); ++i)
+        if (auto* window = dynamic_cast<TolvaneApplication::MainWindow*> (desktop.getComponent (i)))
+            return window;
+    return nullptr;
+}
+
+// Runs the application's start-up and shutdown in this process, as the
+// framework's entry would, on a temporary home.
+class ShellTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        gQvLogLevel = 2;
+        settingsFile = juce::File (home.settingsFile());
+        logFile = juce::File (home.logFile());
+    }
+
+    void TearDown() override { quit(); }
+
+    void start()
+    {
+        app = std::make_unique<TolvaneApplication>();
+        app->initialise ({});
+    }
+
+    void quit()
+    {
+        if (app == nullptr)
+            return;
+        app->shutdown();
+        app = nullptr;
+    }
+
+    MainComponent* mainComponent()
+    {
+        auto* window = findMainWindow();
+        return window != nullptr ? dynamic_cast<MainComponent*> (window->getContentComponent()) : nullptr;
+    }
+
+    TempHome home;
+    juce::File settingsFile, logFile;
+    std::unique_ptr<TolvaneApplication> app;
+};
+} // namespace
+
+TEST_F (ShellTest, FirstStartCreatesTheFoldersAndAFileOfExactlyTheDefaults)
+{
+    ASSERT_FALSE (settingsFile.getParentDirectory().exists());
+    start();
+    EXPECT_TRUE (settingsFile.getParentDirectory().isDirectory());
+    EXPECT_EQ (readSettingsFile (settingsFile), defaultsInOrder);
+}
+
+TEST_F (ShellTest, KeysPresentInAnyLetterCaseKeepTheirValues)
+{
+    writeSettingsFile (settingsFile, {{"NUMRECCHAN", "3"}, {"AmpDb", ""}, {"numreps", "7"}, {"file", "hall"}});
+    start();
+
+    auto values = readSettingsFile (settingsFile);
+    std::vector<std::pair<juce::String, juce::String>> expected = {
+        {"NUMRECCHAN", "3"}, {"AmpDb", ""}, {"numreps", "7"}, {"file", "hall"}};
+    for (const auto& d : defaultsInOrder)
+        if (!d.first.equalsIgnoreCase ("numRecChan") && !d.first.equalsIgnoreCase ("ampDb") &&
+            !d.first.equalsIgnoreCase ("numReps"))
+            expected.push_back (d);
+
+    // The stored keys first, as they were, then the missing defaults in seeding order.
+    EXPECT_EQ (values, expected);
+}
+
+TEST_F (ShellTest, ADamagedFileIsReplacedByTheDefaults)
+{
+    settingsFile.getParentDirectory().createDirectory();
+    ASSERT_TRUE (settingsFile.replaceWithText ("<PROPERTIES><VALUE name=\"numRecChan\" val=\"4\"/><VAL"));
+    start();
+    EXPECT_EQ (readSettingsFile (settingsFile), defaultsInOrder);
+}
+
+TEST_F (ShellTest, LogLevelsAtOrBelowZeroOpenNoLog)
+{
+    for (const char* level : {"0", "-3", "abc"})
+    {
+        SCOPED_TRACE (juce::String ("logLevel ") + level);
+        writeSettingsFile (settingsFile, {{"logLevel", level}});
+        logFile.deleteFile();
+        start();
+        EXPECT_FALSE (logFile.exists());
+        EXPECT_EQ (gQvLogLevel, 2);
+        EXPECT_EQ (gQvLogFn, nullptr);
+        quit();
+    }
+
+    // An existing log is not emptied either.
+    writeSettingsFile (settingsFile, {{"logLevel", "0"}});
+    ASSERT_TRUE (logFile.replaceWithText ("earlier run\n", false, false, "\n"));
+    start();
+    EXPECT_EQ (logFile.loadFileAsString(), "earlier run\n");
+}
+
+TEST_F (ShellTest, PositiveLogLevelsSetTheLevelAndOpenAnEmptyLog)
+{
+    for (const auto& [text, level] : {std::pair{"1", 1}, std::pair{"5", 5}, std::pair{"2", 2}})
+    {
+        SCOPED_TRACE (juce::String ("logLevel ") + text);
+        writeSettingsFile (settingsFile, {{"logLevel", text}});
+        ASSERT_TRUE (logFile.replaceWithText ("earlier run\n", false, false, "\n"));
+        gQvLogLevel = 2;
+        start();
+        EXPECT_EQ (gQvLogLevel, level);
+        EXPECT_NE (gQvLogFn, nullptr);
+        EXPECT_NE (gQvLogFp, nullptr);
+        EXPECT_TRUE (logFile.existsAsFile());
+        EXPECT_EQ (logFile.getSize(), 0);
+        quit();
+        EXPECT_EQ (gQvLogFn, nullptr);
+        EXPECT_EQ (gQvLogFnArg, nullptr);
+        EXPECT_EQ (gQvLogFp, nullptr);
+    }
+}
+
+TEST_F (ShellTest, ALogFilePathIsUsedUnchanged)
+{
+    const auto custom = juce::File (home.path()).getChildFile ("elsewhere.log");
+    writeSettingsFile (settingsFile, {{"logFile", custom.getFullPathName()}});
+    start();
+    EXPECT_TRUE (custom.existsAsFile());
+    EXPECT_FALSE (logFile.exists());
+    quit();
+
+    // A path that cannot be opened leaves logging off, without a message.
+    writeSettingsFile (settingsFile, {{"logFile", home.path() + "/no/such/folder/x.log"}});
+    start();
+    EXPECT_EQ (gQvLogFn, nullptr);
+    EXPECT_EQ (gQvLogFp, nullptr);
+}
+
+TEST_F (ShellTest, AChangeJustBeforeQuittingStillReachesTheFile)
+{
+    start();
+    auto* component = mainComponent();
+    ASSERT_NE (component, nullptr);
+    auto* norm = harness::findChildAs<juce::Button> (*component, "normButton");
+    ASSERT_NE (norm, nullptr);
+    norm->triggerClick();
+    runMessageLoopFor (50);
+
+    // Not yet saved: the store writes 500 ms after a change.
+    EXPECT_EQ (juce::parseXML (settingsFile)->getChildByAttribute ("name", "normalize")->getStringAttribute ("val"),
+               "1");
+    quit();
+    EXPECT_EQ (juce::parseXML (settingsFile)->getChildByAttribute ("name", "normalize")->getStringAttribute ("val"),
+               "0");
+}
+
+TEST_F (ShellTest, TheWindowHoldsTheFixedPanelAndATooltipWindow)
+{
+    start();
+    auto* window = findMainWindow();
+    ASSERT_NE (window, nullptr);
+    EXPECT_EQ (window->getName(), "Tolvane");
+    EXPECT_TRUE (window->isVisible());
+    EXPECT_TRUE (window->isUsingNativeTitleBar());
+    EXPECT_FALSE (window->isResizable());
+    auto* content = dynamic_cast<MainComponent*> (window->getContentComponent());
+    ASSERT_NE (content, nullptr);
+    EXPECT_EQ (content->getWidth(), 700);
+    EXPECT_EQ (content->getHeight(), 600);
+    EXPECT_EQ (window->getContentComponent()->getBounds().getWidth(), 700);
+
+    int tooltipWindows = 0;
+    for (auto* c : window->getChildren())
+        tooltipWindows += dynamic_cast<juce::TooltipWindow*> (c) != nullptr ? 1 : 0;
+    EXPECT_EQ (tooltipWindows, 1);
+}
+
+TEST_F (ShellTest, TheCloseButtonQuitsAndShutsDownInOrder)
+{
+    GTEST_FLAG_SET (death_test_style, "threadsafe");
+    // In a child process, since quitting ends this process's message loop for good.
+    EXPECT_EXIT (
+        {
+            writeSettingsFile (settingsFile, {{"logLevel", "3"}});
+            start();
+            findMainWindow()->closeButtonPressed();
+            juce::MessageManager::getInstance()->runDispatchLoop();
+            quit();
+            const bool closed = gQvLogFp == nullptr && gQvLogFn == nullptr && findMainWindow() == nullptr;
+            std::_Exit (closed ? 0 : 1);
+        },
+        ::testing::ExitedWithCode (0), "");
+}
+
+namespace
+{
+juce::File sourceRoot()
+{
+    // The build folder's cache names the source folder.
+    auto buildDir =
+        juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory().getParentDirectory();
+    juce::StringArray lines;
+    buildDir.getChildFile ("CMakeCache.txt").readLines (lines);
+    for (const auto& line : lines)
+        if (line.startsWith ("CMAKE_HOME_DIRECTORY:INTERNAL="))
+            return juce::File (line.fromFirstOccurrenceOf ("=", false, false));
+    return buildDir.getParentDirectory();
+}
+
+std::string runTool (const juce::String& command)
+{
+    juce::ChildProcess process;
+    if (!process.start (command))
+        return {};
+    auto out = process.readAllProcessOutput();
+    process.waitForProcessToFinish (10000);
+    return out.trim().toStdString();
+}
+
+int waitForExit (pid_t pid, int timeoutMs)
+{
+    const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    while (juce::Time::getMillisecondCounter() < deadline)
+    {
+        int status = 0;
+        if (waitpid (pid, &status, WNOHANG) == pid)
+            return WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
+        juce::Thread::sleep (20);
+    }
+    kill (pid, SIGKILL);
+    waitpid (pid, nullptr, 0);
+    return -1;
+}
+} // namespace
+
+// The real program, started as a user would under this X server (no window
+// manager), shows its window, and quits cleanly. Its window is kept as a
+// screenshot in test-artifacts/ for people to look at.
+TEST_F (ShellTest, TheProgramStartsShowsItsWindowAndQuits)
+{
+    const auto program = juce::File::getSpecialLocation (juce::File::currentExecutableFile)
+                             .getParentDirectory()
+                             .getParentDirectory()
+                             .getChildFile ("Tolvane");
+    ASSERT_TRUE (program.existsAsFile()) << program.getFullPathName();
+
+    const std::string path = program.getFullPathName().toStdString();
+    char* argv[] = {const_cast<char*> (path.c_str()), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ (posix_spawn (&pid, path.c_str(), nullptr, nullptr, argv, environ), 0);
+
+    const auto window = runTool ("xdotool search --sync --onlyvisible --pid " + juce::String (pid));
+    EXPECT_FALSE (window.empty());
+    EXPECT_TRUE (runMessageLoopUntil ([this] { return settingsFile.existsAsFile(); }, 10000));
+    juce::Thread::sleep (1000);
+
+    if (!window.empty())
+    {
+        auto artifacts = sourceRoot().getChildFile ("test-artifacts");
+        artifacts.createDirectory();
+        const auto shot = artifacts.getChildFile ("main-window.png");
+        shot.deleteFile();
+        runTool ("import -window " + juce::String (window).upToFirstOccurrenceOf ("\n", false, false) + " " +
+                 shot.getFullPathName());
+        EXPECT_TRUE (shot.existsAsFile());
+
+        const auto geometry = runTool ("xdotool getwindowgeometry " + juce::String (window));
+        EXPECT_NE (geometry.find ("700x600"), std::string::npos) << geometry;
+    }
+
+    kill (pid, SIGINT);
+    EXPECT_EQ (waitForExit (pid, 10000), 0);
+    EXPECT_EQ (readSettingsFile (settingsFile).size(), defaultsInOrder.size() + 1); // + "outFileFmt"
+}
