@@ -68,6 +68,9 @@ public:
     void computeResponse();
     void updateMeters();
 
+    // The device manager that opens and closes every device of the program.
+    juce::AudioDeviceManager& getDeviceManager() noexcept { return deviceManager; }
+
 private:
     void startMeasurement();
     void stopMeasurement();

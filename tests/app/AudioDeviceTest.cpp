@@ -1,0 +1,244 @@
+#include "MainComponentHarness.h"
+
+#include "support/JackServer.h"
+#include "support/ModalBoxRecorder.h"
+
+#include <juce_audio_utils/juce_audio_utils.h>
+
+namespace
+{
+const std::map<juce::String, juce::String> seeded = {
+    {"numRecChan", "1"},   {"numPlayChan", "1"}, {"mlsBits", "15"},     {"ampDb", "-6"},    {"numReps", "1"},
+    {"gapDelay", "5"},     {"initDelay", "0.5"}, {"fmt", "WAV 24-bit"}, {"normalize", "1"}, {"autoCrop", "0"},
+    {"cropThresh", "-42"}, {"logLevel", "2"},    {"type", "Sweep"},     {"sweepTime", "5"},
+};
+
+JackServer::Options fourByFour()
+{
+    JackServer::Options options;
+    options.captureChannels = 4;
+    options.playbackChannels = 4;
+    return options;
+}
+
+int activeOutputs (juce::AudioIODevice& device)
+{
+    return device.getActiveOutputChannels().countNumberOfSetBits();
+}
+
+juce::Label* findLabel (juce::Component& parent, const juce::String& text)
+{
+    for (auto* c : parent.getChildren())
+    {
+        if (auto* label = dynamic_cast<juce::Label*> (c))
+            if (label->getText() == text)
+                return label;
+        if (auto* label = findLabel (*c, text))
+            return label;
+    }
+    return nullptr;
+}
+
+// The channel list of the selector that the given caption stands beside.
+juce::ListBox* channelList (juce::Component& dialog, const juce::String& caption)
+{
+    auto* label = findLabel (dialog, caption);
+    return label != nullptr ? dynamic_cast<juce::ListBox*> (label->getAttachedComponent()) : nullptr;
+}
+
+class AudioDeviceTest : public harness::MainComponentTest
+{
+protected:
+    std::map<juce::String, juce::String> seededWith (const juce::String& key, const juce::String& value)
+    {
+        auto stored = seeded;
+        stored[key] = value;
+        return stored;
+    }
+
+    juce::AudioIODevice* device() { return component->getDeviceManager().getCurrentAudioDevice(); }
+};
+} // namespace
+
+TEST_F (AudioDeviceTest, NoSavedStateOpensTheDefaultDeviceWithEveryChannel)
+{
+    JackServer server (fourByFour());
+    ASSERT_TRUE (server.isRunning());
+    build (seeded);
+    ASSERT_NE (device(), nullptr);
+    EXPECT_EQ (device()->getTypeName(), "JACK");
+    EXPECT_TRUE (device()->isOpen());
+    EXPECT_EQ (activeOutputs (*device()), 4);
+    EXPECT_EQ (device()->getActiveInputChannels().countNumberOfSetBits(), 4);
+}
+
+TEST_F (AudioDeviceTest, ASavedDeviceSetupIsRestoredAndAForeignOneIgnored)
+{
+    JackServer server (fourByFour());
+    ASSERT_TRUE (server.isRunning());
+
+    struct Case
+    {
+        const char* what;
+        juce::String xml;
+        int outputs;
+    };
+    const juce::String attributes = "deviceType=\"JACK\" audioOutputDeviceName=\"system\" "
+                                    "audioInputDeviceName=\"system\" audioDeviceOutChans=\"1\" "
+                                    "audioDeviceInChans=\"11\"";
+    const Case cases[] = {
+        {"DEVICESETUP", "<?xml version=\"1.0\"?>\n<DEVICESETUP " + attributes + "/>", 1},
+        {"lower case", "<devicesetup " + attributes + "/>", 1},
+        {"other root element", "<AUDIOSETUP " + attributes + "/>", 4},
+        {"malformed", "<DEVICESETUP " + attributes + "><MIDIINPUT></DEVICESETUP>", 4},
+        {"empty", "", 4},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        build (seededWith ("audioSettings", c.xml));
+        ASSERT_NE (device(), nullptr);
+        EXPECT_EQ (device()->getTypeName(), "JACK");
+        EXPECT_EQ (activeOutputs (*device()), c.outputs);
+        // The saved text is never rewritten by a start.
+        EXPECT_EQ (stored ("audioSettings"), c.xml);
+    }
+}
+
+TEST_F (AudioDeviceTest, ClosingTheDialogStoresTheDeviceStateAndTheNextStartOpensIt)
+{
+    JackServer server (fourByFour());
+    ASSERT_TRUE (server.isRunning());
+    auto start = seeded;
+    start["numPlayChan"] = "2";
+    start["numRecChan"] = "1";
+    build (start);
+    ASSERT_NE (device(), nullptr);
+
+    bool sawLists = false;
+    ModalBoxRecorder recorder (
+        [&sawLists] (juce::Component& dialog)
+        {
+            auto* outputs = channelList (dialog, "Active output channels:");
+            auto* inputs = channelList (dialog, "Active input channels:");
+            sawLists = outputs != nullptr && inputs != nullptr;
+            if (outputs != nullptr)
+            {
+                // Untick and tick the first pair again, as a user would: with at
+                // most two outputs only that pair stays on.
+                outputs->getModel()->returnKeyPressed (0);
+                outputs->getModel()->returnKeyPressed (0);
+            }
+            return true;
+        });
+    harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
+    harness::pumpMessages (500);
+
+    ASSERT_EQ (recorder.boxes().size(), 1u);
+    EXPECT_EQ (recorder.boxes()[0].title, "Audio Settings");
+    EXPECT_TRUE (sawLists);
+    ASSERT_NE (device(), nullptr);
+    EXPECT_EQ (activeOutputs (*device()), 2);
+
+    auto xml = juce::parseXML (stored ("audioSettings"));
+    ASSERT_NE (xml, nullptr) << stored ("audioSettings");
+    EXPECT_EQ (xml->getTagName(), "DEVICESETUP");
+    EXPECT_EQ (xml->getStringAttribute ("deviceType"), "JACK");
+    EXPECT_TRUE (stored ("audioSettings").startsWith ("<?xml"));
+
+    // The next start opens the device as chosen.
+    const auto saved = stored ("audioSettings");
+    start["audioSettings"] = saved;
+    build (start);
+    ASSERT_NE (device(), nullptr);
+    EXPECT_EQ (device()->getTypeName(), "JACK");
+    EXPECT_EQ (activeOutputs (*device()), 2);
+}
+
+TEST_F (AudioDeviceTest, TheDialogsChannelLimitsFollowTheChannelSettings)
+{
+    JackServer server (fourByFour());
+    ASSERT_TRUE (server.isRunning());
+
+    struct Case
+    {
+        const char* numPlayChan;
+        const char* numRecChan;
+        bool outputList;
+        bool inputList;
+        int outputsAfterRetick; // -1: no list to tick
+    };
+    const Case cases[] = {
+        {"2", "1", true, true, 2},      {"4", "2", true, true, 4},    {"0", "2", false, true, -1},
+        {"abc", "0", false, false, -1}, {"-3", "1", false, true, -1},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (juce::String ("numPlayChan ") + c.numPlayChan + ", numRecChan " + c.numRecChan);
+        auto start = seeded;
+        start["numPlayChan"] = c.numPlayChan;
+        start["numRecChan"] = c.numRecChan;
+        build (start);
+
+        bool hadOutputs = false, hadInputs = false;
+        ModalBoxRecorder recorder (
+            [&] (juce::Component& dialog)
+            {
+                auto* outputs = channelList (dialog, "Active output channels:");
+                hadOutputs = outputs != nullptr;
+                hadInputs = channelList (dialog, "Active input channels:") != nullptr;
+                if (outputs != nullptr)
+                {
+                    outputs->getModel()->returnKeyPressed (0);
+                    outputs->getModel()->returnKeyPressed (0);
+                }
+                return true;
+            });
+        harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
+        harness::pumpMessages (500);
+
+        ASSERT_EQ (recorder.boxes().size(), 1u);
+        EXPECT_EQ (hadOutputs, c.outputList);
+        EXPECT_EQ (hadInputs, c.inputList);
+        if (c.outputsAfterRetick >= 0)
+        {
+            ASSERT_NE (device(), nullptr);
+            EXPECT_EQ (activeOutputs (*device()), c.outputsAfterRetick);
+        }
+    }
+}
+
+TEST_F (AudioDeviceTest, ClosingTheDialogWithoutAChoiceLeavesTheSettingUnset)
+{
+    JackServer server (fourByFour());
+    ASSERT_TRUE (server.isRunning());
+    build (seeded);
+
+    ModalBoxRecorder recorder;
+    harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
+    harness::pumpMessages (500);
+
+    ASSERT_EQ (recorder.boxes().size(), 1u);
+    EXPECT_EQ (stored ("audioSettings"), "<absent>");
+    // The device was reopened with its last settings.
+    ASSERT_NE (device(), nullptr);
+    EXPECT_TRUE (device()->isOpen());
+}
+
+TEST_F (AudioDeviceTest, WithNoDeviceAtAllTheProgramStartsAndShowsNothing)
+{
+    // No JACK server and no sound card.
+    ModalBoxRecorder recorder;
+    build (seededWith ("audioSettings", JackServer::deviceSetupXml()));
+    harness::pumpMessages (200);
+    EXPECT_EQ (device(), nullptr);
+    EXPECT_TRUE (recorder.boxes().empty());
+    EXPECT_EQ (component->getNumChildComponents(), 39);
+
+    // The dialog still opens and closes.
+    harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
+    harness::pumpMessages (500);
+    EXPECT_EQ (recorder.titles().joinIntoString (","), "Audio Settings");
+}
