@@ -21,9 +21,20 @@ JackServer::Options fourByFour()
     return options;
 }
 
-int activeOutputs (juce::AudioIODevice& device)
+// JUCE's JACK device counts the connected ports as active, and learns of
+// new connections from the message loop: wait a while for the count.
+int activeOutputs (juce::AudioIODevice& device, int expected)
 {
-    return device.getActiveOutputChannels().countNumberOfSetBits();
+    const auto count = [&device] { return device.getActiveOutputChannels().countNumberOfSetBits(); };
+    runMessageLoopUntil ([&] { return count() == expected; }, 5000);
+    return count();
+}
+
+int activeInputs (juce::AudioIODevice& device, int expected)
+{
+    const auto count = [&device] { return device.getActiveInputChannels().countNumberOfSetBits(); };
+    runMessageLoopUntil ([&] { return count() == expected; }, 5000);
+    return count();
 }
 
 juce::Label* findLabel (juce::Component& parent, const juce::String& text)
@@ -68,8 +79,8 @@ TEST_F (AudioDeviceTest, NoSavedStateOpensTheDefaultDeviceWithEveryChannel)
     ASSERT_NE (device(), nullptr);
     EXPECT_EQ (device()->getTypeName(), "JACK");
     EXPECT_TRUE (device()->isOpen());
-    EXPECT_EQ (activeOutputs (*device()), 4);
-    EXPECT_EQ (device()->getActiveInputChannels().countNumberOfSetBits(), 4);
+    EXPECT_EQ (activeOutputs (*device(), 4), 4);
+    EXPECT_EQ (activeInputs (*device(), 4), 4);
 }
 
 TEST_F (AudioDeviceTest, ASavedDeviceSetupIsRestoredAndAForeignOneIgnored)
@@ -100,7 +111,7 @@ TEST_F (AudioDeviceTest, ASavedDeviceSetupIsRestoredAndAForeignOneIgnored)
         build (seededWith ("audioSettings", c.xml));
         ASSERT_NE (device(), nullptr);
         EXPECT_EQ (device()->getTypeName(), "JACK");
-        EXPECT_EQ (activeOutputs (*device()), c.outputs);
+        EXPECT_EQ (activeOutputs (*device(), c.outputs), c.outputs);
         // The saved text is never rewritten by a start.
         EXPECT_EQ (stored ("audioSettings"), c.xml);
     }
@@ -139,7 +150,7 @@ TEST_F (AudioDeviceTest, ClosingTheDialogStoresTheDeviceStateAndTheNextStartOpen
     EXPECT_EQ (recorder.boxes()[0].title, "Audio Settings");
     EXPECT_TRUE (sawLists);
     ASSERT_NE (device(), nullptr);
-    EXPECT_EQ (activeOutputs (*device()), 2);
+    EXPECT_EQ (activeOutputs (*device(), 2), 2);
 
     auto xml = juce::parseXML (stored ("audioSettings"));
     ASSERT_NE (xml, nullptr) << stored ("audioSettings");
@@ -153,7 +164,7 @@ TEST_F (AudioDeviceTest, ClosingTheDialogStoresTheDeviceStateAndTheNextStartOpen
     build (start);
     ASSERT_NE (device(), nullptr);
     EXPECT_EQ (device()->getTypeName(), "JACK");
-    EXPECT_EQ (activeOutputs (*device()), 2);
+    EXPECT_EQ (activeOutputs (*device(), 2), 2);
 }
 
 TEST_F (AudioDeviceTest, TheDialogsChannelLimitsFollowTheChannelSettings)
@@ -205,7 +216,7 @@ TEST_F (AudioDeviceTest, TheDialogsChannelLimitsFollowTheChannelSettings)
         if (c.outputsAfterRetick >= 0)
         {
             ASSERT_NE (device(), nullptr);
-            EXPECT_EQ (activeOutputs (*device()), c.outputsAfterRetick);
+            EXPECT_EQ (activeOutputs (*device(), c.outputsAfterRetick), c.outputsAfterRetick);
         }
     }
 }
