@@ -63,6 +63,7 @@ protected:
     void SetUp() override
     {
         home = std::make_unique<TempHome>();
+        folder = juce::File (home->path());
         settingsFile = juce::File (home->settingsFile());
         settingsFile.getParentDirectory().createDirectory();
     }
@@ -74,7 +75,9 @@ protected:
         home = nullptr;
     }
 
-    void build (const std::map<juce::String, juce::String>& stored, bool deliverNotifications = true)
+    void build (const std::map<juce::String, juce::String>& stored) { build (stored, true); }
+
+    void build (const std::map<juce::String, juce::String>& stored, bool deliverNotifications)
     {
         component = nullptr;
         settings = std::make_unique<juce::PropertiesFile> (settingsFile, settingsOptions());
@@ -108,6 +111,7 @@ protected:
     }
 
     std::unique_ptr<TempHome> home;
+    juce::File folder; // the temporary home, removed after the test
     juce::File settingsFile;
     std::unique_ptr<juce::PropertiesFile> settings;
     std::unique_ptr<MainComponent> component;
