@@ -71,7 +71,9 @@ void runAndEndCleanly (const std::string& name)
 // test runs (several programs, several checkouts) would take them all. Each
 // server of this fixture first takes one of a few machine-wide lock files and
 // holds it for its life; the lock goes with the process, even on a crash.
-constexpr int kServerSlots = 4;
+// One slot: servers running side by side break each other's clients now and
+// then ("Could not write notification", JUCE's device then missing).
+constexpr int kServerSlots = 1;
 
 int acquireServerSlot()
 {
