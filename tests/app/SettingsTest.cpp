@@ -394,3 +394,17 @@ TEST_F (SettingsHandlers, ChoosingAFolderStoresItsFullPath)
     EXPECT_EQ (harness::findChildAs<juce::TextEditor> (*component, "dirText")->getText(), target.getFullPathName());
     EXPECT_EQ (stored ("dir"), target.getFullPathName());
 }
+
+TEST_F (SettingsHandlers, AComboLeftWithoutAChoiceWritesNothing)
+{
+    build (seeded);
+    // Tables indexed by the choice have no entry for "nothing selected".
+    for (const auto& [name, key] :
+         {std::pair{"ampCombo", "ampDb"}, std::pair{"cropThreshCombo", "cropThresh"}, std::pair{"typeCombo", "type"}})
+    {
+        const auto before = stored (key);
+        combo (name).setSelectedId (0, juce::sendNotificationAsync);
+        harness::pumpMessages();
+        EXPECT_EQ (stored (key), before) << name;
+    }
+}

@@ -259,12 +259,20 @@ TEST_F (WindowPanel, ComboItemListsHaveTheirTextsAndIds)
     }
 }
 
-TEST_F (WindowPanel, OutputMeterStandsLeftOfTheInputMeter)
+TEST_F (WindowPanel, MetersHaveSixteenBarsTitlesAndColoursWithOutputLeftOfInput)
 {
     build (defaults);
     auto& in = *harness::findChildAs<MultiMeterComponent> (*component, "inMeterComp");
     auto& out = *harness::findChildAs<MultiMeterComponent> (*component, "outMeterComp");
     EXPECT_LT (out.getRight(), in.getX());
+    EXPECT_EQ (in.getMaxNumChan(), 16);
+    EXPECT_EQ (out.getMaxNumChan(), 16);
+    EXPECT_EQ (in.title, "IN");
+    EXPECT_EQ (out.title, "OUT");
+    EXPECT_EQ (in.getBar (0)->backgroundColour, juce::Colour (0xff273236));
+    EXPECT_EQ (out.getBar (15)->outlineColour, juce::Colour (0xff8e989b));
+    EXPECT_EQ (out.textColour, juce::Colour (0xffffffff));
+    EXPECT_EQ (out.backgroundColour, juce::Colour (0x00000000));
 }
 
 TEST_F (WindowPanel, PaintsBackgroundSeparatorAndLogo)
