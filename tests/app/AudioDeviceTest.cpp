@@ -253,3 +253,50 @@ TEST_F (AudioDeviceTest, WithNoDeviceAtAllTheProgramStartsAndShowsNothing)
     harness::pumpMessages (500);
     EXPECT_EQ (recorder.titles().joinIntoString (","), "Audio Settings");
 }
+
+// The dialog during a run closes the run's device and reopens it without the
+// main component: the run can no longer end by itself, the button keeps
+// "Stop", and Stop then ends it with nothing computed and nothing shown.
+TEST_F (AudioDeviceTest, TheDialogDuringARunLeavesItToStop)
+{
+    JackServer server;
+    ASSERT_TRUE (server.isRunning());
+    const auto out = folder.getChildFile ("out");
+    ASSERT_TRUE (out.createDirectory());
+    build ({{"numRecChan", "1"},
+            {"numPlayChan", "1"},
+            {"type", "Sweep"},
+            {"sweepTime", "1"},
+            {"gapDelay", "0.5"},
+            {"initDelay", "0"},
+            {"ampDb", "-6"},
+            {"fmt", "WAV 24-bit"},
+            {"file", "ir"},
+            {"dir", out.getFullPathName()}});
+    ASSERT_NE (device(), nullptr);
+    ASSERT_EQ (activeOutputs (*device(), 2), 2);
+    ASSERT_EQ (activeInputs (*device(), 2), 2);
+
+    ModalBoxRecorder recorder;
+    auto* start = harness::findChildAs<juce::Button> (*component, "startButton");
+    start->triggerClick();
+    ASSERT_TRUE (runMessageLoopUntil ([start] { return start->getButtonText() == "Stop"; }, 5000));
+    ASSERT_TRUE (recorder.boxes().empty());
+
+    harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
+    harness::pumpMessages (300);
+    ASSERT_EQ (recorder.titles().joinIntoString (","), "Audio Settings");
+
+    // Longer than the whole run of 1.5 s: it does not end by itself.
+    harness::pumpMessages (2500);
+    EXPECT_EQ (start->getButtonText(), "Stop");
+    EXPECT_EQ (out.getNumberOfChildFiles (juce::File::findFiles), 0);
+
+    start->triggerClick();
+    ASSERT_TRUE (runMessageLoopUntil ([start] { return start->getButtonText() == "Start"; }, 5000));
+    harness::pumpMessages (300);
+    EXPECT_EQ (recorder.titles().joinIntoString (","), "Audio Settings");
+    EXPECT_EQ (out.getNumberOfChildFiles (juce::File::findFiles), 0);
+    ASSERT_NE (device(), nullptr);
+    EXPECT_TRUE (device()->isOpen());
+}
