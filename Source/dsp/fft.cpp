@@ -76,8 +76,7 @@ void bit_reverse (fft_complex* W, long m, bool conjugate)
     static const int rev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
     const int shift = bits - 3, middleBits = bits - 6;
     const long middleCount = 1L << middleBits;
-    const float imSign = conjugate ? -1.0f : 1.0f;
-    fft_complex tileB[64], tileR[64];
+    fft_complex tileB[64] = {}, tileR[64] = {};
     long rb = 0; // middleBits-bit reversal of b, advanced with the reversed carry
     for (long b = 0; b < middleCount; ++b)
     {
@@ -88,18 +87,24 @@ void bit_reverse (fft_complex* W, long m, bool conjugate)
             if (rb != b)
                 for (int a = 0; a < 8; ++a)
                     memcpy (&tileR[8 * a], &W[((long)a << shift) + (rb << 3)], 8 * sizeof (fft_complex));
+            if (conjugate)
+                for (int i = 0; i < 64; ++i)
+                {
+                    tileB[i].im = -tileB[i].im;
+                    tileR[i].im = -tileR[i].im;
+                }
             for (int c = 0; c < 8; ++c)
             {
                 fft_complex* row = &W[((long)rev3[c] << shift) + (rb << 3)];
                 for (int a = 0; a < 8; ++a)
-                    row[rev3[a]] = {tileB[8 * a + c].re, imSign * tileB[8 * a + c].im};
+                    row[rev3[a]] = tileB[8 * a + c];
             }
             if (rb != b)
                 for (int c = 0; c < 8; ++c)
                 {
                     fft_complex* row = &W[((long)rev3[c] << shift) + (b << 3)];
                     for (int a = 0; a < 8; ++a)
-                        row[rev3[a]] = {tileR[8 * a + c].re, imSign * tileR[8 * a + c].im};
+                        row[rev3[a]] = tileR[8 * a + c];
                 }
         }
         long k = middleCount >> 1;
@@ -170,23 +175,36 @@ void split_pairs_scalar (fft_complex* X, long first, long last, long m, const ff
 #ifdef FFT_HAVE_AVX2_PATH
 #define FFT_AVX2 __attribute__ ((target ("avx2,fma")))
 
-// Four complex products d * w, each formed in double and rounded to float. The float products are exact in double,
-// so the fused multiply-subtract rounds exactly what the plain difference of products rounds.
-FFT_AVX2 inline __m256d complex_product_pd (__m256d d, __m256d w)
+// Four twiddles in double, real and imaginary parts each duplicated across their complex lane pair.
+struct Twiddles4
 {
-    const __m256d wr = _mm256_movedup_pd (w);
-    const __m256d wi = _mm256_permute_pd (w, 0xF);
+    __m256d reLo, imLo, reHi, imHi;
+};
+
+FFT_AVX2 inline Twiddles4 load_twiddles (const double* w)
+{
+    const __m256d lo = _mm256_loadu_pd (w), hi = _mm256_loadu_pd (w + 4);
+    return {_mm256_movedup_pd (lo), _mm256_permute_pd (lo, 0xF), _mm256_movedup_pd (hi), _mm256_permute_pd (hi, 0xF)};
+}
+
+// Two complex products d * w, each formed in double. The float products are exact in double, so the fused
+// multiply-subtract rounds exactly what the plain difference of products rounds.
+FFT_AVX2 inline __m256d complex_product_pd (__m256d d, __m256d wr, __m256d wi)
+{
     const __m256d swapped = _mm256_permute_pd (d, 0x5);
     return _mm256_fmaddsub_pd (d, wr, _mm256_mul_pd (swapped, wi));
 }
 
-FFT_AVX2 inline __m256 twiddle_product (__m256 d, const fft_complex* w)
+FFT_AVX2 inline __m256d complex_product_pd (__m256d d, __m256d w)
 {
-    const __m256 wv = _mm256_loadu_ps (&w->re);
-    const __m256d lo = complex_product_pd (_mm256_cvtps_pd (_mm256_castps256_ps128 (d)),
-                                           _mm256_cvtps_pd (_mm256_castps256_ps128 (wv)));
-    const __m256d hi = complex_product_pd (_mm256_cvtps_pd (_mm256_extractf128_ps (d, 1)),
-                                           _mm256_cvtps_pd (_mm256_extractf128_ps (wv, 1)));
+    return complex_product_pd (d, _mm256_movedup_pd (w), _mm256_permute_pd (w, 0xF));
+}
+
+// Four complex products d * w formed in double and rounded to float.
+FFT_AVX2 inline __m256 twiddle_product (__m256 d, const Twiddles4& w)
+{
+    const __m256d lo = complex_product_pd (_mm256_cvtps_pd (_mm256_castps256_ps128 (d)), w.reLo, w.imLo);
+    const __m256d hi = complex_product_pd (_mm256_cvtps_pd (_mm256_extractf128_ps (d, 1)), w.reHi, w.imHi);
     return _mm256_insertf128_ps (_mm256_castps128_ps256 (_mm256_cvtpd_ps (lo)), _mm256_cvtpd_ps (hi), 1);
 }
 
@@ -200,7 +218,7 @@ FFT_AVX2 inline void store4 (fft_complex* p, __m256 v)
 }
 
 // One stage of span s (s >= 8) over W[0 .. len-1].
-FFT_AVX2 void radix2_stage_avx2 (fft_complex* W, long len, long s, const fft_complex* tw)
+FFT_AVX2 void radix2_stage_avx2 (fft_complex* W, long len, long s, const double* tw)
 {
     const long half = s / 2;
     for (long base = 0; base < len; base += s)
@@ -209,47 +227,68 @@ FFT_AVX2 void radix2_stage_avx2 (fft_complex* W, long len, long s, const fft_com
             fft_complex* a = W + base + j;
             const __m256 p = load4 (a), q = load4 (a + half);
             store4 (a, _mm256_add_ps (p, q));
-            store4 (a + half, twiddle_product (_mm256_sub_ps (p, q), tw + j));
+            store4 (a + half, twiddle_product (_mm256_sub_ps (p, q), load_twiddles (tw + 2 * j)));
         }
 }
 
 // Stages of span s and s/2 (s >= 16) in one pass over W[0 .. len-1]; tw and tw2 are their twiddles.
-FFT_AVX2 void radix4_pass_avx2 (fft_complex* W, long len, long s, const fft_complex* tw, const fft_complex* tw2)
+FFT_AVX2 void radix4_pass_avx2 (fft_complex* W, long len, long s, const double* tw, const double* tw2)
 {
     const long quarter = s / 4;
     for (long base = 0; base < len; base += s)
         for (long j = 0; j < quarter; j += 4)
         {
             fft_complex* a = W + base + j;
+            const Twiddles4 w0 = load_twiddles (tw + 2 * j), w1 = load_twiddles (tw + 2 * (j + quarter)),
+                            w2 = load_twiddles (tw2 + 2 * j);
             const __m256 x0 = load4 (a), x1 = load4 (a + quarter), x2 = load4 (a + 2 * quarter),
                          x3 = load4 (a + 3 * quarter);
             const __m256 y0 = _mm256_add_ps (x0, x2);
-            const __m256 y2 = twiddle_product (_mm256_sub_ps (x0, x2), tw + j);
+            const __m256 y2 = twiddle_product (_mm256_sub_ps (x0, x2), w0);
             const __m256 y1 = _mm256_add_ps (x1, x3);
-            const __m256 y3 = twiddle_product (_mm256_sub_ps (x1, x3), tw + j + quarter);
+            const __m256 y3 = twiddle_product (_mm256_sub_ps (x1, x3), w1);
             store4 (a, _mm256_add_ps (y0, y1));
-            store4 (a + quarter, twiddle_product (_mm256_sub_ps (y0, y1), tw2 + j));
+            store4 (a + quarter, twiddle_product (_mm256_sub_ps (y0, y1), w2));
             store4 (a + 2 * quarter, _mm256_add_ps (y2, y3));
-            store4 (a + 3 * quarter, twiddle_product (_mm256_sub_ps (y2, y3), tw2 + j));
+            store4 (a + 3 * quarter, twiddle_product (_mm256_sub_ps (y2, y3), w2));
         }
 }
 
-// The last two stages (spans 4 and 2) on each group of four: twiddles w0, wq for span 4 and w0 for span 2.
+// The last two stages (spans 4 and 2), two groups of four at a time: span 4 pairs (a0, a2) with w0 and (a1, a3)
+// with wq, span 2 pairs (a0, a1) and (a2, a3) with w0. w0 = table[0] = (1, -0), whose products with a float are
+// exact in float, so span 2 needs no double: the float result is the double result rounded.
 FFT_AVX2 void last_two_stages_avx2 (fft_complex* W, long len, fft_complex w0, fft_complex wq)
 {
     const __m256d span4 = _mm256_setr_pd (w0.re, w0.im, wq.re, wq.im);
-    const __m256d span2 = _mm256_setr_pd (w0.re, w0.im, w0.re, w0.im);
-    for (long base = 0; base < len; base += 4)
+    const __m256 unitRe = _mm256_set1_ps (w0.re), unitIm = _mm256_set1_ps (w0.im);
+    long base = 0;
+    for (; base + 8 <= len; base += 8)
     {
-        const __m256 v = load4 (W + base);
-        const __m128 lo = _mm256_castps256_ps128 (v), hi = _mm256_extractf128_ps (v, 1);
-        const __m128 sums = _mm_add_ps (lo, hi);
-        const __m128 products = _mm256_cvtpd_ps (complex_product_pd (_mm256_cvtps_pd (_mm_sub_ps (lo, hi)), span4));
-        const __m128 p = _mm_movelh_ps (sums, products), q = _mm_movehl_ps (products, sums);
-        const __m128 sums2 = _mm_add_ps (p, q);
-        const __m128 products2 = _mm256_cvtpd_ps (complex_product_pd (_mm256_cvtps_pd (_mm_sub_ps (p, q)), span2));
-        store4 (W + base, _mm256_insertf128_ps (_mm256_castps128_ps256 (_mm_movelh_ps (sums2, products2)),
-                                                _mm_movehl_ps (products2, sums2), 1));
+        const __m256 v0 = load4 (W + base), v1 = load4 (W + base + 4);
+        const __m256 p = _mm256_permute2f128_ps (v0, v1, 0x20), q = _mm256_permute2f128_ps (v0, v1, 0x31);
+        const __m256 sums = _mm256_add_ps (p, q), d = _mm256_sub_ps (p, q);
+        const __m256d lo = complex_product_pd (_mm256_cvtps_pd (_mm256_castps256_ps128 (d)), span4);
+        const __m256d hi = complex_product_pd (_mm256_cvtps_pd (_mm256_extractf128_ps (d, 1)), span4);
+        const __m256 products =
+            _mm256_insertf128_ps (_mm256_castps128_ps256 (_mm256_cvtpd_ps (lo)), _mm256_cvtpd_ps (hi), 1);
+
+        const __m256 x = _mm256_castpd_ps (_mm256_unpacklo_pd (_mm256_castps_pd (sums), _mm256_castps_pd (products)));
+        const __m256 y = _mm256_castpd_ps (_mm256_unpackhi_pd (_mm256_castps_pd (sums), _mm256_castps_pd (products)));
+        const __m256 sums2 = _mm256_add_ps (x, y), d2 = _mm256_sub_ps (x, y);
+        const __m256 products2 =
+            _mm256_addsub_ps (_mm256_mul_ps (d2, unitRe), _mm256_mul_ps (_mm256_permute_ps (d2, 0xB1), unitIm));
+
+        const __m256d first = _mm256_unpacklo_pd (_mm256_castps_pd (sums2), _mm256_castps_pd (products2));
+        const __m256d second = _mm256_unpackhi_pd (_mm256_castps_pd (sums2), _mm256_castps_pd (products2));
+        store4 (W + base, _mm256_castpd_ps (_mm256_permute2f128_pd (first, second, 0x20)));
+        store4 (W + base + 4, _mm256_castpd_ps (_mm256_permute2f128_pd (first, second, 0x31)));
+    }
+    for (; base < len; base += 4)
+    {
+        butterfly (&W[base], &W[base + 2], w0);
+        butterfly (&W[base + 1], &W[base + 3], wq);
+        butterfly (&W[base], &W[base + 1], w0);
+        butterfly (&W[base + 2], &W[base + 3], w0);
     }
 }
 
@@ -262,11 +301,11 @@ FFT_AVX2 void block_stages_avx2 (fft_complex* W, long s, long m, const BasisNode
         ++vectorStages;
     if (vectorStages % 2 != 0)
     {
-        radix2_stage_avx2 (W, s, span, node->spans + (m - span));
+        radix2_stage_avx2 (W, s, span, node->spans + 2 * (m - span));
         span /= 2;
     }
     for (; span >= 16; span /= 4)
-        radix4_pass_avx2 (W, s, span, node->spans + (m - span), node->spans + (m - span / 2));
+        radix4_pass_avx2 (W, s, span, node->spans + 2 * (m - span), node->spans + 2 * (m - span / 2));
     last_two_stages_avx2 (W, s, node->table[0], node->table[node->n / 4]);
 }
 
@@ -279,7 +318,7 @@ FFT_AVX2 void complex_stages_avx2 (fft_complex* W, long s, long m, const BasisNo
         block_stages_avx2 (W, s, m, node);
         return;
     }
-    radix4_pass_avx2 (W, s, s, node->spans + (m - s), node->spans + (m - s / 2));
+    radix4_pass_avx2 (W, s, s, node->spans + 2 * (m - s), node->spans + 2 * (m - s / 2));
     for (long q = 0; q < 4; ++q)
         complex_stages_avx2 (W + q * (s / 4), s / 4, m, node);
 }

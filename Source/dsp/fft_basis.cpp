@@ -54,10 +54,13 @@ const BasisNode* AssignBasisNode (long n)
     const long m = n / 2;
     if (node->spans == nullptr && m >= 8)
     {
-        fft_complex* spans = (fft_complex*)allocate_or_exit ((size_t)(m - 4), sizeof (fft_complex));
+        double* spans = (double*)allocate_or_exit ((size_t)(m - 4), 2 * sizeof (double));
         for (long s = m; s >= 8; s /= 2)
             for (long j = 0; j < s / 2; ++j)
-                spans[m - s + j] = node->table[j * (n / s)];
+            {
+                spans[2 * (m - s + j)] = node->table[j * (n / s)].re;
+                spans[2 * (m - s + j) + 1] = node->table[j * (n / s)].im;
+            }
         node->spans = spans;
     }
     return node;

@@ -9,14 +9,15 @@ typedef struct fft_complex
 } fft_complex;
 
 // One cached table: entry k of table is (cos(2 pi k / n), -sin(2 pi k / n)), computed in double, stored as float.
-// spans holds the same values regrouped per stage for the fast core: for each stage span s = n/2, n/4, .., 8 the
-// s/2 twiddles table[j * n / s] at spans[n/2 - s + j]. Null until a transform of size n >= 16 first needs it.
+// spans holds the same values regrouped per stage and widened to double for the fast core: for each stage span
+// s = n/2, n/4, .., 8 the s/2 twiddles table[j * n / s] as (re, im) at spans[2 (n/2 - s + j)]. Null until a
+// transform of size n >= 16 first needs it.
 typedef struct BasisNode
 {
     struct BasisNode* next;
     long n;
     fft_complex* table;
-    fft_complex* spans;
+    double* spans;
 } BasisNode;
 
 // Head of the cache list, newest first; null when empty. Owned by the cache, freed by FreeBasisList (fft.h).
