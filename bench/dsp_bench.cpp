@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
+#include <malloc.h>
 
 #include <cmath>
 #include <cstdint>
@@ -149,7 +150,7 @@ void fftwConvolution (benchmark::State& state)
     fftwf_free (H);
 }
 
-// Peak resident memory since the last reset, from the kernel's high-water mark.
+// Resets the process's peak resident memory (VmHWM) to what it holds now.
 void resetPeakMemory()
 {
     if (FILE* f = std::fopen ("/proc/self/clear_refs", "w"))
@@ -159,15 +160,20 @@ void resetPeakMemory()
     }
 }
 
-double peakMemoryMiB()
+// A memory figure of the process from /proc/self/status: "VmHWM" (peak) or "VmRSS" (now), in MiB.
+double memoryMiB (const char* field)
 {
     double kib = 0.0;
     if (FILE* f = std::fopen ("/proc/self/status", "r"))
     {
         char line[256];
+        const size_t len = std::strlen (field);
         while (std::fgets (line, sizeof line, f) != nullptr)
-            if (std::sscanf (line, "VmHWM: %lf kB", &kib) == 1)
+            if (std::strncmp (line, field, len) == 0 && line[len] == ':')
+            {
+                std::sscanf (line + len + 1, "%lf", &kib);
                 break;
+            }
         std::fclose (f);
     }
     return kib / 1024.0;
@@ -304,22 +310,31 @@ void sweepComputation (benchmark::State& state, SweepPath path)
     sweepWorkload();
 
     uint64_t hash = 0;
-    double peak = 0.0;
+    double peak = 0.0, start = 0.0;
     for (auto _ : state)
     {
+        // Count only this computation: drop the twiddle tables and freed memory that earlier benchmarks left.
+        state.PauseTiming();
+        FreeBasisList();
+        malloc_trim (0);
         resetPeakMemory();
+        start = memoryMiB ("VmRSS");
+        state.ResumeTiming();
         std::vector<float*> responses ((size_t)channels * channels, nullptr);
         if (path == SweepPath::application)
             computeWithApplication (rec, responses);
         else
             computeWithKernels (path == SweepPath::plain ? plainKernels : fastKernels, rec, responses);
-        peak = peakMemoryMiB();
+        peak = memoryMiB ("VmHWM");
         state.PauseTiming();
         hash = hashResponses (responses, count);
         for (float* r : responses)
             free (r);
         state.ResumeTiming();
     }
+    // The process's resident memory before the computation (the recording and what earlier benchmarks kept) and
+    // at its peak; the difference is what the computation itself needs.
+    state.counters["start_MiB"] = start;
     state.counters["peak_MiB"] = peak;
     if (path == SweepPath::plain)
         plainResponsesHash[channels] = hash;
