@@ -104,3 +104,18 @@ TEST (FloatCopy, BehavesAsAMemoryMove)
         EXPECT_EQ (0, std::memcmp (buf.data(), expected.data(), buf.size() * sizeof (float))) << c.name;
     }
 }
+
+TEST (BlockConvolve, RefusesSizesOutsideItsDomain)
+{
+    const float h[2] = {1.0f, 2.0f}, x[2] = {3.0f, 4.0f};
+    struct Case
+    {
+        long nh, nx;
+    };
+    for (const Case& c : {Case{0, 2}, Case{-3, 2}, Case{2, -1}})
+    {
+        long outLen = 12345;
+        EXPECT_EQ (f_block_convolve (h, c.nh, x, c.nx, &outLen), nullptr) << "nh = " << c.nh << ", nx = " << c.nx;
+        EXPECT_EQ (outLen, c.nh + c.nx - 1) << "nh = " << c.nh << ", nx = " << c.nx;
+    }
+}
