@@ -4,6 +4,7 @@
 #include "dsp/block_convolve.h"
 #include "dsp/fft.h"
 #include "plain_kernels.h"
+#include "random_signal.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -19,16 +20,6 @@
 
 namespace
 {
-std::vector<float> noise (long n, unsigned seed)
-{
-    std::mt19937 gen (seed);
-    std::uniform_real_distribution<float> dist (-1.0f, 1.0f);
-    std::vector<float> v ((size_t)n);
-    for (float& s : v)
-        s = dist (gen);
-    return v;
-}
-
 struct Kernels
 {
     void (*forward) (float*, long);
@@ -42,7 +33,7 @@ const Kernels plainKernels = {plain_fft_real_packed_spect, plain_ifft_real_packe
 void transforms (benchmark::State& state, const Kernels& k)
 {
     const long n = (long)state.range (0);
-    std::vector<float> x = noise (n, 1);
+    std::vector<float> x = randomSignal (n, 1);
     for (auto _ : state)
     {
         k.forward (x.data(), n);
@@ -59,7 +50,7 @@ void fftwTransforms (benchmark::State& state)
     fftwf_complex* spectrum = fftwf_alloc_complex ((size_t)n / 2 + 1);
     const fftwf_plan forward = fftwf_plan_dft_r2c_1d ((int)n, in, spectrum, FFTW_MEASURE);
     const fftwf_plan inverse = fftwf_plan_dft_c2r_1d ((int)n, spectrum, in, FFTW_MEASURE);
-    const std::vector<float> x = noise (n, 1);
+    const std::vector<float> x = randomSignal (n, 1);
     std::memcpy (in, x.data(), (size_t)n * sizeof (float));
     for (auto _ : state)
     {
@@ -113,7 +104,7 @@ long blockLength (long nh)
 void convolution (benchmark::State& state, const Kernels& k)
 {
     const long nh = (long)state.range (0), nx = (long)state.range (1);
-    const std::vector<float> h = noise (nh, 2), x = noise (nx, 3);
+    const std::vector<float> h = randomSignal (nh, 2), x = randomSignal (nx, 3);
     for (auto _ : state)
     {
         long len = 0;
@@ -127,7 +118,7 @@ void fftwConvolution (benchmark::State& state)
 {
     const long nh = (long)state.range (0), nx = (long)state.range (1);
     const long e = blockLength (nh), N = 2 * e;
-    const std::vector<float> h = noise (nh, 2), x = noise (nx, 3);
+    const std::vector<float> h = randomSignal (nh, 2), x = randomSignal (nx, 3);
     float* block = fftwf_alloc_real ((size_t)N);
     fftwf_complex* blockSpectrum = fftwf_alloc_complex ((size_t)e + 1);
     fftwf_complex* H = fftwf_alloc_complex ((size_t)e + 1);
