@@ -55,8 +55,9 @@ private:
     bool Fail (const char* text);
     bool FailChunk (int code);
     void ReleaseHandle();
-    bool CanWriteFrames (int64_t frameCount);
+    bool CanWrite (int64_t count);
     bool FitsInFile (int64_t bytes);
+    int64_t WriteFrames (const void* frames, SampleKind kind, bool sameLayout, int64_t frameCount);
     int64_t WriteDirect (const void* frames, int64_t frameCount);
     int64_t WriteConverted (const void* frames, SampleKind kind, int64_t frameCount);
 };

@@ -17,12 +17,12 @@ bool WaveNativeFileOut::FitsInFile (int64_t bytes)
     return bytes >= 0 && static_cast<int64_t> (handle->byteCount) + bytes + 1 <= kMaxFileSize;
 }
 
-bool WaveNativeFileOut::CanWriteFrames (int64_t frameCount)
+bool WaveNativeFileOut::CanWrite (int64_t count)
 {
     const char* refusal = nullptr;
     if (!fileOpen)
         refusal = kTextNotOpen;
-    else if (frameCount < 0)
+    else if (count < 0)
         refusal = kTextNegativeCount;
     else if (numChannels < 1)
         refusal = kTextNoChannels;
@@ -34,14 +34,10 @@ bool WaveNativeFileOut::CanWriteFrames (int64_t frameCount)
 
 int64_t WaveNativeFileOut::Write (const unsigned char* data, int64_t byteCount)
 {
+    if (!CanWrite (byteCount))
+        return -1;
     const char* refusal = nullptr;
-    if (!fileOpen)
-        refusal = kTextNotOpen;
-    else if (byteCount < 0)
-        refusal = kTextNegativeCount;
-    else if (numChannels < 1)
-        refusal = kTextNoChannels;
-    else if (byteCount >= kMaxWrite)
+    if (byteCount >= kMaxWrite)
         refusal = kTextWriteTooLarge;
     else if (!FitsInFile (byteCount))
         refusal = kTextFileTooLarge;
@@ -62,37 +58,31 @@ int64_t WaveNativeFileOut::Write (const unsigned char* data, int64_t byteCount)
     return byteCount;
 }
 
+// The direct path applies when the caller's frames already have the file's layout.
 int64_t WaveNativeFileOut::WriteShortFrames (const int16_t* frames, int64_t frameCount)
 {
-    if (!CanWriteFrames (frameCount))
-        return -1;
-    if (frameCount == 0)
-        return 0;
-    if (sampSize == 2 && handle->byteOrder->directCode == ByteOrderDirect)
-        return WriteDirect (frames, frameCount);
-    return WriteConverted (frames, ShortSamples, frameCount);
+    return WriteFrames (frames, ShortSamples, sampSize == 2, frameCount);
 }
 
 int64_t WaveNativeFileOut::WriteLongFrames (const int32_t* frames, int64_t frameCount)
 {
-    if (!CanWriteFrames (frameCount))
-        return -1;
-    if (frameCount == 0)
-        return 0;
-    if (sampSize == 4 && format == AFileIOFormatInteger && handle->byteOrder->directCode == ByteOrderDirect)
-        return WriteDirect (frames, frameCount);
-    return WriteConverted (frames, LongSamples, frameCount);
+    return WriteFrames (frames, LongSamples, sampSize == 4 && format == AFileIOFormatInteger, frameCount);
 }
 
 int64_t WaveNativeFileOut::WriteFloatFrames (const float* frames, int64_t frameCount)
 {
-    if (!CanWriteFrames (frameCount))
+    return WriteFrames (frames, FloatSamples, sampSize == 4 && format == AFileIOFormatFloat, frameCount);
+}
+
+int64_t WaveNativeFileOut::WriteFrames (const void* frames, SampleKind kind, bool sameLayout, int64_t frameCount)
+{
+    if (!CanWrite (frameCount))
         return -1;
     if (frameCount == 0)
         return 0;
-    if (sampSize == 4 && format == AFileIOFormatFloat && handle->byteOrder->directCode == ByteOrderDirect)
+    if (sameLayout && handle->byteOrder->directCode == ByteOrderDirect)
         return WriteDirect (frames, frameCount);
-    return WriteConverted (frames, FloatSamples, frameCount);
+    return WriteConverted (frames, kind, frameCount);
 }
 
 int64_t WaveNativeFileOut::WriteDirect (const void* frames, int64_t frameCount)
