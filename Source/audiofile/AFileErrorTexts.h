@@ -19,4 +19,3 @@ inline constexpr const char* kTextNegativeCount = "Negative sample count";
 inline constexpr const char* kTextNoChannels = "No channels";
 inline constexpr const char* kTextWriteTooLarge = "Write of 2 GiB or more";
 inline constexpr const char* kTextFileTooLarge = "File would reach 2 GiB";
-inline constexpr const char* kTextNoScratchBuffer = "Out of memory";

@@ -100,7 +100,7 @@ int64_t WaveNativeFileOut::WriteConverted (const void* frames, SampleKind kind, 
     if (sampSize < 1 || sampSize > 4)
         refusal = kTextUnsupportedBits;
     else if (buffer == nullptr)
-        refusal = kTextNoScratchBuffer;
+        refusal = WAVErrorMessage (WAVErrOutOfMemory);
     else if (frameCount > kMaxFileSize / frameSize || !FitsInFile (frameCount * frameSize))
         refusal = kTextFileTooLarge;
     if (refusal != nullptr)
