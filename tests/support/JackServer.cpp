@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +36,7 @@ void runAndEndCleanly (const std::string& name)
     const pid_t child = fork();
     if (child == 0)
     {
+        prctl (PR_SET_PDEATHSIG, SIGKILL);
         const int fd = open ("/dev/null", O_WRONLY);
         if (fd >= 0)
         {
@@ -169,6 +171,9 @@ void JackServer::start (int attempt)
     pid = fork();
     if (pid == 0)
     {
+        // A test that crashes must not leave its server behind: orphans fill
+        // JACK's machine-wide registry and stop every later server starting.
+        prctl (PR_SET_PDEATHSIG, SIGKILL);
         const int fd = open (logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd >= 0)
         {
