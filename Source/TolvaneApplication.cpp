@@ -21,10 +21,10 @@ juce::File TolvaneApplication::getSettingsFolder()
     return folder;
 }
 
-void TolvaneApplication::initialise (const juce::String&)
+juce::PropertiesFile::Options TolvaneApplication::getSettingsOptions()
 {
     juce::PropertiesFile::Options options;
-    options.applicationName = getApplicationName();
+    options.applicationName = "Tolvane";
     options.filenameSuffix = ".xml";
     options.folderName = juce::String();
     options.osxLibrarySubFolder = juce::String();
@@ -34,9 +34,13 @@ void TolvaneApplication::initialise (const juce::String&)
     options.millisecondsBeforeSaving = 500;
     options.storageFormat = juce::PropertiesFile::storeAsXML;
     options.processLock = nullptr;
+    return options;
+}
 
+void TolvaneApplication::initialise (const juce::String&)
+{
     auto file = getSettingsFolder().getChildFile (getApplicationName()).withFileExtension ("xml");
-    properties = std::make_unique<juce::PropertiesFile> (file, options);
+    properties = std::make_unique<juce::PropertiesFile> (file, getSettingsOptions());
 
     seedDefaultSettings();
     properties->save();

@@ -23,6 +23,10 @@ public:
     // directory, created when missing.
     static juce::File getSettingsFolder();
 
+    // The options of the settings store: XML, key names in any letter case,
+    // saved 500 ms after a change.
+    static juce::PropertiesFile::Options getSettingsOptions();
+
     // The main window: its content is a MainComponent on the settings store.
     class MainWindow : public juce::DocumentWindow
     {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MainComponent.h"
+#include "TolvaneApplication.h"
 #include "support/MessageLoop.h"
 #include "support/TempHome.h"
 
@@ -16,18 +17,6 @@ namespace harness
 inline void pumpMessages (int milliseconds = 50)
 {
     runMessageLoopFor (milliseconds);
-}
-
-// The settings store options the application uses.
-inline juce::PropertiesFile::Options settingsOptions()
-{
-    juce::PropertiesFile::Options options;
-    options.applicationName = "Tolvane";
-    options.filenameSuffix = ".xml";
-    options.ignoreCaseOfKeyNames = true;
-    options.millisecondsBeforeSaving = 500;
-    options.storageFormat = juce::PropertiesFile::storeAsXML;
-    return options;
 }
 
 // The component by name among the direct children of parent.
@@ -80,7 +69,7 @@ protected:
     void build (const std::map<juce::String, juce::String>& stored, bool deliverNotifications)
     {
         component = nullptr;
-        settings = std::make_unique<juce::PropertiesFile> (settingsFile, settingsOptions());
+        settings = std::make_unique<juce::PropertiesFile> (settingsFile, TolvaneApplication::getSettingsOptions());
         settings->clear();
         for (const auto& [key, value] : stored)
             settings->setValue (key, value);
