@@ -55,26 +55,19 @@ void TolvaneApplication::seedDefaultSettings()
     struct Default
     {
         const char* key;
-        const char* text;
+        juce::var value; // a boolean is stored as "1" or "0"
     };
 
-    // In seeding order; "normalize" and "autoCrop" are booleans, stored as "1"/"0".
-    static const Default defaults[] = {
-        {"numRecChan", "1"},   {"numPlayChan", "1"}, {"mlsBits", "15"},     {"ampDb", "-6"},    {"numReps", "1"},
-        {"gapDelay", "5"},     {"initDelay", "0.5"}, {"fmt", "WAV 24-bit"}, {"normalize", "1"}, {"autoCrop", "0"},
+    // In seeding order.
+    const Default defaults[] = {
+        {"numRecChan", "1"},   {"numPlayChan", "1"}, {"mlsBits", "15"},     {"ampDb", "-6"},     {"numReps", "1"},
+        {"gapDelay", "5"},     {"initDelay", "0.5"}, {"fmt", "WAV 24-bit"}, {"normalize", true}, {"autoCrop", false},
         {"cropThresh", "-42"}, {"logLevel", "2"},    {"type", "Sweep"},     {"sweepTime", "5"},
     };
 
     for (const auto& d : defaults)
-    {
-        if (properties->containsKey (d.key))
-            continue;
-
-        if (juce::String (d.key) == "normalize" || juce::String (d.key) == "autoCrop")
-            properties->setValue (d.key, juce::String (d.text) == "1");
-        else
-            properties->setValue (d.key, d.text);
-    }
+        if (!properties->containsKey (d.key))
+            properties->setValue (d.key, d.value);
 }
 
 void TolvaneApplication::openLogFile()
