@@ -7,11 +7,7 @@
 
 namespace
 {
-const std::map<juce::String, juce::String> seeded = {
-    {"numRecChan", "1"},   {"numPlayChan", "1"}, {"mlsBits", "15"},     {"ampDb", "-6"},    {"numReps", "1"},
-    {"gapDelay", "5"},     {"initDelay", "0.5"}, {"fmt", "WAV 24-bit"}, {"normalize", "1"}, {"autoCrop", "0"},
-    {"cropThresh", "-42"}, {"logLevel", "2"},    {"type", "Sweep"},     {"sweepTime", "5"},
-};
+const auto seeded = harness::seededWith();
 
 JackServer::Options fourByFour()
 {
@@ -57,16 +53,21 @@ juce::ListBox* channelList (juce::Component& dialog, const juce::String& caption
     return label != nullptr ? dynamic_cast<juce::ListBox*> (label->getAttachedComponent()) : nullptr;
 }
 
+// Unticks and ticks the first output pair again, as a user would. Returns
+// whether the dialog has an output list at all.
+bool retickFirstOutputs (juce::Component& dialog)
+{
+    auto* outputs = channelList (dialog, "Active output channels:");
+    if (outputs == nullptr)
+        return false;
+    outputs->getModel()->returnKeyPressed (0);
+    outputs->getModel()->returnKeyPressed (0);
+    return true;
+}
+
 class AudioDeviceTest : public harness::MainComponentTest
 {
 protected:
-    std::map<juce::String, juce::String> seededWith (const juce::String& key, const juce::String& value)
-    {
-        auto stored = seeded;
-        stored[key] = value;
-        return stored;
-    }
-
     juce::AudioIODevice* device() { return component->getDeviceManager().getCurrentAudioDevice(); }
 };
 } // namespace
@@ -108,7 +109,7 @@ TEST_F (AudioDeviceTest, ASavedDeviceSetupIsRestoredAndAForeignOneIgnored)
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.what);
-        build (seededWith ("audioSettings", c.xml));
+        build (harness::seededWith ("audioSettings", c.xml));
         ASSERT_NE (device(), nullptr);
         EXPECT_EQ (device()->getTypeName(), "JACK");
         EXPECT_EQ (activeOutputs (*device(), c.outputs), c.outputs);
@@ -131,16 +132,10 @@ TEST_F (AudioDeviceTest, ClosingTheDialogStoresTheDeviceStateAndTheNextStartOpen
     ModalBoxRecorder recorder (
         [&sawLists] (juce::Component& dialog)
         {
-            auto* outputs = channelList (dialog, "Active output channels:");
-            auto* inputs = channelList (dialog, "Active input channels:");
-            sawLists = outputs != nullptr && inputs != nullptr;
-            if (outputs != nullptr)
-            {
-                // Untick and tick the first pair again, as a user would: with at
-                // most two outputs only that pair stays on.
-                outputs->getModel()->returnKeyPressed (0);
-                outputs->getModel()->returnKeyPressed (0);
-            }
+            sawLists = channelList (dialog, "Active output channels:") != nullptr &&
+                       channelList (dialog, "Active input channels:") != nullptr;
+            // With at most two outputs only the first pair stays on.
+            retickFirstOutputs (dialog);
             return true;
         });
     harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
@@ -197,14 +192,8 @@ TEST_F (AudioDeviceTest, TheDialogsChannelLimitsFollowTheChannelSettings)
         ModalBoxRecorder recorder (
             [&] (juce::Component& dialog)
             {
-                auto* outputs = channelList (dialog, "Active output channels:");
-                hadOutputs = outputs != nullptr;
+                hadOutputs = retickFirstOutputs (dialog);
                 hadInputs = channelList (dialog, "Active input channels:") != nullptr;
-                if (outputs != nullptr)
-                {
-                    outputs->getModel()->returnKeyPressed (0);
-                    outputs->getModel()->returnKeyPressed (0);
-                }
                 return true;
             });
         harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
@@ -242,7 +231,7 @@ TEST_F (AudioDeviceTest, WithNoDeviceAtAllTheProgramStartsAndShowsNothing)
 {
     // No JACK server and no sound card.
     ModalBoxRecorder recorder;
-    build (seededWith ("audioSettings", JackServer::deviceSetupXml()));
+    build (harness::seededWith ("audioSettings", JackServer::deviceSetupXml()));
     harness::pumpMessages (200);
     EXPECT_EQ (device(), nullptr);
     EXPECT_TRUE (recorder.boxes().empty());

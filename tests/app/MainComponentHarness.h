@@ -11,12 +11,34 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace harness
 {
 inline void pumpMessages (int milliseconds = 50)
 {
     runMessageLoopFor (milliseconds);
+}
+
+// The keys and texts that a first start seeds, in seeding order.
+inline const std::vector<std::pair<juce::String, juce::String>>& seededDefaultsInOrder()
+{
+    static const std::vector<std::pair<juce::String, juce::String>> defaults = {
+        {"numRecChan", "1"},   {"numPlayChan", "1"}, {"mlsBits", "15"},     {"ampDb", "-6"},    {"numReps", "1"},
+        {"gapDelay", "5"},     {"initDelay", "0.5"}, {"fmt", "WAV 24-bit"}, {"normalize", "1"}, {"autoCrop", "0"},
+        {"cropThresh", "-42"}, {"logLevel", "2"},    {"type", "Sweep"},     {"sweepTime", "5"},
+    };
+    return defaults;
+}
+
+// The stored values after a first start, with one key set to value.
+inline std::map<juce::String, juce::String> seededWith (const juce::String& key = {}, const juce::String& value = {})
+{
+    std::map<juce::String, juce::String> stored (seededDefaultsInOrder().begin(), seededDefaultsInOrder().end());
+    if (key.isNotEmpty())
+        stored[key] = value;
+    return stored;
 }
 
 // The component by name among the direct children of parent.

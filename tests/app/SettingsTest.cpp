@@ -4,18 +4,9 @@
 
 namespace
 {
-const std::map<juce::String, juce::String> seeded = {
-    {"numRecChan", "1"},   {"numPlayChan", "1"}, {"mlsBits", "15"},     {"ampDb", "-6"},    {"numReps", "1"},
-    {"gapDelay", "5"},     {"initDelay", "0.5"}, {"fmt", "WAV 24-bit"}, {"normalize", "1"}, {"autoCrop", "0"},
-    {"cropThresh", "-42"}, {"logLevel", "2"},    {"type", "Sweep"},     {"sweepTime", "5"},
-};
+const auto seeded = harness::seededWith();
 
-std::map<juce::String, juce::String> seededWith (const juce::String& key, const juce::String& value)
-{
-    auto stored = seeded;
-    stored[key] = value;
-    return stored;
-}
+using harness::seededWith;
 
 struct RestoreCase
 {

@@ -16,11 +16,7 @@ extern char** environ;
 namespace
 {
 // The keys and texts a first start writes, in the order they are seeded.
-const std::vector<std::pair<juce::String, juce::String>> defaultsInOrder = {
-    {"numRecChan", "1"},   {"numPlayChan", "1"}, {"mlsBits", "15"},     {"ampDb", "-6"},    {"numReps", "1"},
-    {"gapDelay", "5"},     {"initDelay", "0.5"}, {"fmt", "WAV 24-bit"}, {"normalize", "1"}, {"autoCrop", "0"},
-    {"cropThresh", "-42"}, {"logLevel", "2"},    {"type", "Sweep"},     {"sweepTime", "5"},
-};
+const auto& defaultsInOrder = harness::seededDefaultsInOrder();
 
 std::vector<std::pair<juce::String, juce::String>> readSettingsFile (const juce::File& file)
 {
