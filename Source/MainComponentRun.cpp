@@ -55,9 +55,10 @@ void MainComponent::updateMeters()
 
     for (int ch = 0; ch < kNumMeteredChannels; ++ch)
     {
-        if (inMeterComp != nullptr && ch < inMeterComp->getNumChan() && ch < inMeterComp->getMaxNumChan())
+        // A meter never shows more bars than it has.
+        if (ch < inMeterComp->getNumChan())
             inMeterComp->getBar (ch)->updateLevel (fresh, peakIn[ch].load (std::memory_order_relaxed));
-        if (outMeterComp != nullptr && ch < outMeterComp->getNumChan() && ch < outMeterComp->getMaxNumChan())
+        if (ch < outMeterComp->getNumChan())
             outMeterComp->getBar (ch)->updateLevel (fresh, peakOut[ch].load (std::memory_order_relaxed));
     }
 
