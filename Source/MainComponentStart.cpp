@@ -67,6 +67,13 @@ void MainComponent::startMeasurement()
     params.mlsBits = mlsLenCombo->getSelectedId();
     params.numAverages = repsCombo->getSelectedItemIndex() + 1;
 
+    // A settings file may hold any number: a run must measure at least one pair.
+    if (newNumRecChan < 1)
+        return showStartError ("The number of channels to record must be at least 1");
+
+    if (params.numPlayChan < 1)
+        return showStartError ("The number of channels to play must be at least 1");
+
     RunLayout layout;
     const std::string problem = layoutRun (params, layout);
 

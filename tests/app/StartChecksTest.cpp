@@ -298,3 +298,34 @@ TEST_F (StartChecks, RunThatCannotBeAllocatedIsNotStarted)
     ASSERT_EQ (errorOfStart(), std::nullopt);
     EXPECT_EQ (peer().state().sweepLen, 96000u);
 }
+
+TEST_F (StartChecks, ChannelCountsBelowOneAreRefused)
+{
+    struct Case
+    {
+        const char* numRecChan;
+        const char* numPlayChan;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"0", "2", "The number of channels to record must be at least 1"},
+        {"-2", "2", "The number of channels to record must be at least 1"},
+        {"abc", "2", "The number of channels to record must be at least 1"},
+        {"2", "0", "The number of channels to play must be at least 1"},
+        {"-2", "-2", "The number of channels to record must be at least 1"},
+    };
+
+    for (const auto& c : cases)
+    {
+        build (kSweepSettings);
+        useDevice ({2, 2});
+        settings->setValue ("numRecChan", c.numRecChan);
+        settings->setValue ("numPlayChan", c.numPlayChan);
+        const std::string name = std::string (c.numRecChan) + " x " + c.numPlayChan;
+
+        EXPECT_EQ (errorOfStart().value_or ("<started>"), c.message) << name;
+        EXPECT_FALSE (peer().state().measuring) << name;
+        EXPECT_EQ (peer().state().playBuffer, nullptr) << name;
+        EXPECT_FALSE (deviceCallsComponent()) << name;
+    }
+}
