@@ -1,23 +1,11 @@
 #include "MainComponent.h"
 
-#include <cstdlib>
-
+#include "ErrorBox.h"
 #include "MeasureMemory.h"
 #include "MlsCorrelation.h"
 #include "ResponsePostProcess.h"
 #include "RunLayout.h"
 #include "SweepDeconvolution.h"
-
-namespace
-{
-void freeResponses (float** responses, int32_t numResponses)
-{
-    for (int32_t m = 0; m < numResponses; ++m)
-        std::free (responses[m]);
-
-    std::free (responses);
-}
-} // namespace
 
 void MainComponent::computeResponse()
 {
@@ -59,12 +47,9 @@ void MainComponent::computeResponse()
 
     if (!computed)
     {
-        if (responses != nullptr)
-            freeResponses (responses, numResponses);
+        freeResponseTable (responses, numResponses);
 
-        juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::WarningIcon, "Error",
-                                            "The responses could not be computed: not enough memory", {}, {}, nullptr,
-                                            nullptr);
+        showErrorBox ("The responses could not be computed: not enough memory");
         return;
     }
 

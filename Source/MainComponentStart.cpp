@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "ErrorBox.h"
 #include "MeasureMemory.h"
 #include "MeasurementTables.h"
 #include "RunLayout.h"
@@ -9,12 +10,6 @@
 
 namespace
 {
-void showStartError (const juce::String& message)
-{
-    juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::WarningIcon, "Error", message, {}, {}, nullptr,
-                                        nullptr);
-}
-
 // The C library's reading of a typed number: its leading number, 0 when none.
 float readSeconds (const juce::String& text)
 {
@@ -27,31 +22,31 @@ void MainComponent::startMeasurement()
     auto* device = deviceManager.getCurrentAudioDevice();
 
     if (device == nullptr)
-        return showStartError ("No audio devices selected, check Audio Settings");
+        return showErrorBox ("No audio devices selected, check Audio Settings");
 
     if (fileText->getText().isEmpty())
-        return showStartError ("Please enter a filename");
+        return showErrorBox ("Please enter a filename");
 
     const int numInputs = device->getActiveInputChannels().countNumberOfSetBits();
 
     if (numInputs == 0)
-        return showStartError ("No recording channels available, check Audio Settings");
+        return showErrorBox ("No recording channels available, check Audio Settings");
 
     if (settings->getIntValue ("numRecChan", 0) > numInputs)
-        return showStartError (
+        return showErrorBox (
             juce::String::formatted ("Only %d recording channels available, check Audio Settings", numInputs));
 
     const int numOutputs = device->getActiveOutputChannels().countNumberOfSetBits();
 
     if (numOutputs == 0)
-        return showStartError ("No playback channels available, check Audio Settings");
+        return showErrorBox ("No playback channels available, check Audio Settings");
 
     if (settings->getIntValue ("numPlayChan", 0) > numOutputs)
-        return showStartError (
+        return showErrorBox (
             juce::String::formatted ("Only %d playback channels available, check Audio Settings", numOutputs));
 
     if (!device->isOpen())
-        return showStartError ("Error, audio device is not open!");
+        return showErrorBox ("Error, audio device is not open!");
 
     // Everything is read into locals first: a refused run changes nothing of the last one.
     RunParameters params;
@@ -69,16 +64,16 @@ void MainComponent::startMeasurement()
 
     // A settings file may hold any number: a run must measure at least one pair.
     if (newNumRecChan < 1)
-        return showStartError ("The number of channels to record must be at least 1");
+        return showErrorBox ("The number of channels to record must be at least 1");
 
     if (params.numPlayChan < 1)
-        return showStartError ("The number of channels to play must be at least 1");
+        return showErrorBox ("The number of channels to play must be at least 1");
 
     RunLayout layout;
     const std::string problem = layoutRun (params, layout);
 
     if (!problem.empty())
-        return showStartError (juce::String (problem));
+        return showErrorBox (juce::String (problem));
 
     const SweepParams newSweepParams{(double)params.sampleRate, 20.0, 0.5 * params.sampleRate,
                                      (double)params.sweepSec,   0.0,  (double)newAmpLin};
@@ -95,8 +90,8 @@ void MainComponent::startMeasurement()
         std::free (newPlayBuffer);
         std::free (newRecordBuffer);
         std::free (newStimulus);
-        return showStartError ("Not enough memory for this run: choose shorter times, a shorter MLS or fewer "
-                               "channels");
+        return showErrorBox ("Not enough memory for this run: choose shorter times, a shorter MLS or fewer "
+                             "channels");
     }
 
     if (params.isMls)

@@ -32,6 +32,17 @@ void* measureCalloc (uint64_t count, size_t size)
     return std::calloc ((size_t)count, size);
 }
 
+void freeResponseTable (float** responses, int64_t count)
+{
+    if (responses == nullptr)
+        return;
+
+    for (int64_t m = 0; m < count; ++m)
+        std::free (responses[m]);
+
+    std::free (responses);
+}
+
 void measureFailRequest (int n)
 {
     requestsBeforeFailure = n;

@@ -13,6 +13,10 @@ template <typename T> T* measureAlloc (uint64_t count)
     return static_cast<T*> (measureCalloc (count, sizeof (T)));
 }
 
+// Frees each of the count responses of a table (null entries too) and then
+// the table itself; a null table is left alone.
+void freeResponseTable (float** responses, int64_t count);
+
 // Test hook for the out-of-memory paths: the n-th request from now on
 // (0 = the next one) fails, once; -1 cancels. Counts measureCalloc and
 // measureConvolve requests, message thread only.

@@ -1,6 +1,8 @@
 #include "OutputFiles.h"
 
 #include "ChannelNames.h"
+#include "ErrorBox.h"
+#include "MeasureMemory.h"
 #include "MeasurementTables.h"
 #include "audiofile/AFileIO.h"
 #include "log/QvLog.h"
@@ -23,12 +25,6 @@ constexpr int64_t kWavHeaderBytes = 44;
 
 constexpr int kBitsForFormat[kNumFmts] = {0, 16, 24, 32};
 
-void showErrorBox (const juce::String& message)
-{
-    juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::WarningIcon, "Error", message, {}, {}, nullptr,
-                                        nullptr);
-}
-
 bool isExistingDirectory (const juce::File& dir)
 {
     struct stat info;
@@ -38,15 +34,6 @@ bool isExistingDirectory (const juce::File& dir)
 juce::String joinedNames (const juce::StringArray& names)
 {
     return names.joinIntoString (", ");
-}
-
-void freeResponses (float** responses, int count)
-{
-    if (responses == nullptr)
-        return;
-    for (int i = 0; i < count; ++i)
-        free (responses[i]);
-    free (responses);
 }
 } // namespace
 
@@ -264,6 +251,6 @@ bool runOutputStage (const OutputStageRequest& request, float** responses, int r
                                            "OK", nullptr);
     }
 
-    freeResponses (responses, numResponses);
+    freeResponseTable (responses, numResponses);
     return ok;
 }
