@@ -8,8 +8,8 @@ namespace
 {
 // Requests left before the injected failure; -1 when none is set.
 int requestsBeforeFailure = -1;
-} // namespace
 
+// Decides whether this request is the one to fail.
 bool measureRequestFails()
 {
     if (requestsBeforeFailure < 0)
@@ -17,6 +17,7 @@ bool measureRequestFails()
 
     return requestsBeforeFailure-- == 0;
 }
+} // namespace
 
 void* measureCalloc (uint64_t count, size_t size)
 {

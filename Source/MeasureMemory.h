@@ -25,10 +25,6 @@ void measureFailRequest (int n);
 // True while a failure set by measureFailRequest has not happened yet.
 bool measureFailPending();
 
-// Decides whether this request is the one to fail (for callers that allocate
-// by other means).
-bool measureRequestFails();
-
 // f_block_convolve (h of nh >= 1 floats, x of nx floats) that may fail: null
 // when the kernel could not allocate its result or a failure was injected.
 // The nh + nx - 1 result floats are the caller's, released with free.
