@@ -212,6 +212,9 @@ bool runOutputStage (const OutputStageRequest& request, float** responses, int r
     const auto plans = planOutputFiles (request.baseName, gExts[formatIndex], organisation, request.numPlayChan,
                                         request.numRecChan, request.tsFmtIndex);
 
+    // Decided once, so that the files of one run never end up in two places.
+    const juce::File directory = resolveOutputDirectory (request.dirText);
+
     juce::StringArray names;
     bool ok = true;
     for (const auto& plan : plans)
@@ -219,7 +222,7 @@ bool runOutputStage (const OutputStageRequest& request, float** responses, int r
         if (!ok)
             break;
 
-        auto file = resolveOutputDirectory (request.dirText).getChildFile (plan.name);
+        auto file = directory.getChildFile (plan.name);
         names.add (file.getFileName());
 
         const int numChannels = (int)plan.responses.size();
