@@ -1,39 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <sndfile.h>
-
 #include <cmath>
 #include <vector>
 
 #include "MeasureComponentTest.h"
 #include "support/JackServer.h"
 #include "support/MessageLoop.h"
+#include "support/WavReadBack.h"
 
 namespace
 {
 class ComputeOnJack : public MeasureComponentTest
 {
 };
-
-// The frames of a mono float WAV file; empty when it cannot be read.
-std::vector<float> readMono (const juce::File& file)
-{
-    SF_INFO info{};
-    SNDFILE* f = sf_open (file.getFullPathName().toRawUTF8(), SFM_READ, &info);
-
-    if (f == nullptr || info.channels != 1)
-    {
-        if (f != nullptr)
-            sf_close (f);
-
-        return {};
-    }
-
-    std::vector<float> x ((size_t)info.frames);
-    sf_readf_float (f, x.data(), info.frames);
-    sf_close (f);
-    return x;
-}
 } // namespace
 
 // Outputs looped back to the inputs of the same number on a real JACK server,
@@ -88,29 +67,19 @@ TEST_F (ComputeOnJack, LoopBackGivesUnitImpulseAtOnePeriod)
         for (const auto& [name, direct] : {std::pair{"ir_LL.wav", true}, std::pair{"ir_LR.wav", false},
                                            std::pair{"ir_RL.wav", false}, std::pair{"ir_RR.wav", true}})
         {
-            const auto x = readMono (out.getChildFile (name));
-            ASSERT_EQ (x.size(), c.responseLen) << c.type << " " << name;
-
-            float peak = 0.0f;
-            size_t peakAt = 0;
-
-            for (size_t i = 0; i < x.size(); ++i)
-            {
-                if (std::fabs (x[i]) > peak)
-                {
-                    peak = std::fabs (x[i]);
-                    peakAt = i;
-                }
-            }
+            const auto w = readWavBack (out.getChildFile (name));
+            ASSERT_TRUE (w.ok) << c.type << " " << name;
+            ASSERT_EQ (w.info.channels, 1) << c.type << " " << name;
+            ASSERT_EQ ((size_t)w.info.frames, c.responseLen) << c.type << " " << name;
 
             if (direct)
             {
-                EXPECT_EQ (peakAt, 256u) << c.type << " " << name;
-                EXPECT_NEAR (x[256], 1.0f, 0.01f) << c.type << " " << name;
+                EXPECT_EQ (w.peakFrame (0), 256) << c.type << " " << name;
+                EXPECT_NEAR (w.at (256, 0), 1.0f, 0.01f) << c.type << " " << name;
             }
             else
             {
-                EXPECT_LT (peak, 1.0e-4f) << c.type << " " << name;
+                EXPECT_LT (std::fabs (w.at (w.peakFrame (0), 0)), 1.0e-4f) << c.type << " " << name;
             }
         }
     }

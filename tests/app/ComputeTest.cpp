@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <sndfile.h>
-
 #include <cmath>
 #include <vector>
 
 #include "MeasureComponentTest.h"
 #include "MeasureMemory.h"
 #include "support/SimulatedSystem.h"
+#include "support/WavReadBack.h"
 
 namespace
 {
@@ -32,42 +31,6 @@ std::map<juce::String, juce::String> computeSettings (const juce::File& dir)
         {"autoCrop", "0"},
         {"cropThresh", "-42"},
     };
-}
-
-struct WavContents
-{
-    int channels = 0;
-    int64_t frames = 0;
-    std::vector<float> samples; // interleaved
-};
-
-WavContents readWav (const juce::File& file)
-{
-    SF_INFO info{};
-    SNDFILE* f = sf_open (file.getFullPathName().toRawUTF8(), SFM_READ, &info);
-    WavContents w;
-
-    if (f == nullptr)
-        return w;
-
-    w.channels = info.channels;
-    w.frames = info.frames;
-    w.samples.resize ((size_t)(info.frames * info.channels));
-    sf_readf_float (f, w.samples.data(), info.frames);
-    sf_close (f);
-    return w;
-}
-
-int peakFrame (const WavContents& w, int ch)
-{
-    int best = 0;
-
-    for (int64_t i = 0; i < w.frames; ++i)
-        if (std::fabs (w.samples[(size_t)(i * w.channels + ch)]) >
-            std::fabs (w.samples[(size_t)(best * w.channels + ch)]))
-            best = (int)i;
-
-    return best;
 }
 
 class Compute : public MeasureComponentTest
@@ -118,12 +81,12 @@ TEST_F (Compute, SweepResponsesOfEveryPairReachTheFile)
     ASSERT_EQ (boxes.size(), 1u);
     EXPECT_EQ (boxes[0].title, "Impulse response written");
 
-    const auto w = readWav (outDir.getChildFile ("ir.wav"));
-    ASSERT_EQ (w.channels, 2);
-    EXPECT_EQ (w.frames, 4800 + 2400);
-    EXPECT_EQ (peakFrame (w, 0), 5);
+    const auto w = readWavBack (outDir.getChildFile ("ir.wav"));
+    ASSERT_EQ (w.info.channels, 2);
+    EXPECT_EQ (w.info.frames, 4800 + 2400);
+    EXPECT_EQ (w.peakFrame (0), 5);
     EXPECT_NEAR (w.samples[5 * 2 + 0], 0.8f, 0.008f);
-    EXPECT_EQ (peakFrame (w, 1), 9);
+    EXPECT_EQ (w.peakFrame (1), 9);
     EXPECT_NEAR (w.samples[9 * 2 + 1], 0.4f, 0.004f);
 }
 
@@ -138,9 +101,9 @@ TEST_F (Compute, MlsResponsesThroughTheMember)
     startAndRecord ([] (int, int r) { return r == 0 ? std::vector<float>{1.0f} : delayedTaps (3, {-0.5f}); });
     ASSERT_EQ (endRun().size(), 1u);
 
-    const auto w = readWav (outDir.getChildFile ("ir.wav"));
-    ASSERT_EQ (w.channels, 2);
-    ASSERT_EQ (w.frames, 4095);
+    const auto w = readWavBack (outDir.getChildFile ("ir.wav"));
+    ASSERT_EQ (w.info.channels, 2);
+    ASSERT_EQ (w.info.frames, 4095);
     EXPECT_NEAR (w.samples[0], 1.0f, 1.0e-5f);
     EXPECT_NEAR (w.samples[2], -1.0f / 4095.0f, 1.0e-5f);
     EXPECT_NEAR (w.samples[3 * 2 + 1], -0.5f, 1.0e-4f);
@@ -196,10 +159,10 @@ TEST_F (Compute, SettingsAreReadWhenTheComputationRuns)
             EXPECT_LT (applied, cropped) << c.name << ": " << text;
         }
 
-        const auto w = readWav (outDir.getChildFile ("ir.wav"));
-        EXPECT_EQ (w.frames < 7200, c.cropped) << c.name;
-        ASSERT_EQ (w.channels, 1) << c.name;
-        EXPECT_NEAR (std::fabs (w.samples[(size_t)peakFrame (w, 0)]), c.normalized ? 1.0f : 0.5f, 0.005f) << c.name;
+        const auto w = readWavBack (outDir.getChildFile ("ir.wav"));
+        EXPECT_EQ (w.info.frames < 7200, c.cropped) << c.name;
+        ASSERT_EQ (w.info.channels, 1) << c.name;
+        EXPECT_NEAR (std::fabs (w.samples[(size_t)w.peakFrame (0)]), c.normalized ? 1.0f : 0.5f, 0.005f) << c.name;
     }
 }
 

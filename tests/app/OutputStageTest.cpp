@@ -3,9 +3,9 @@
 #include "log/QvLog.h"
 #include "support/FileSizeLimit.h"
 #include "support/ModalBoxRecorder.h"
+#include "support/WavReadBack.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cstdlib>
 #include <string>
@@ -145,19 +145,15 @@ TEST_F (OutputStage, FilesMatchTheirResponsesAndTheTrueStereoOrder)
     juce::String status;
     ASSERT_TRUE (run (q, 4, status));
 
-    SF_INFO info{};
-    SNDFILE* sf = sf_open (dir.getChildFile ("impulse.wav").getFullPathName().toRawUTF8(), SFM_READ, &info);
-    ASSERT_NE (sf, nullptr);
-    std::vector<float> frames ((size_t)(info.frames * info.channels));
-    sf_readf_float (sf, frames.data(), info.frames);
-    sf_close (sf);
-    ASSERT_EQ (info.channels, 4);
-    ASSERT_EQ (info.frames, 4);
+    const auto w = readWavBack (dir.getChildFile ("impulse.wav"));
+    ASSERT_TRUE (w.ok);
+    ASSERT_EQ (w.info.channels, 4);
+    ASSERT_EQ (w.info.frames, 4);
 
     // Response i holds 0.125 * (i + 1) at index i; file channel c takes response order[c].
     const int order[] = {0, 3, 1, 2};
     for (int c = 0; c < 4; ++c)
-        EXPECT_EQ (frames[(size_t)(order[c] * 4 + c)], 0.125f * (float)(order[c] + 1)) << "file channel " << c;
+        EXPECT_EQ (w.at (order[c], c), 0.125f * (float)(order[c] + 1)) << "file channel " << c;
 }
 
 TEST_F (OutputStage, DirectoryFallbackWritesToTheWorkingDirectory)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/FileSizeLimit.h"
+#include "support/WavReadBack.h"
 
 namespace
 {
@@ -31,25 +32,6 @@ struct Channels
     std::vector<std::vector<float>> data;
     std::vector<const float*> ptrs;
 };
-
-struct ReadBack
-{
-    SF_INFO info{};
-    std::vector<float> samples; // interleaved, as libsndfile reads them
-    bool ok = false;
-};
-
-ReadBack readWav (const juce::File& f)
-{
-    ReadBack r;
-    SNDFILE* sf = sf_open (f.getFullPathName().toRawUTF8(), SFM_READ, &r.info);
-    if (sf == nullptr)
-        return r;
-    r.samples.resize ((size_t)(r.info.frames * r.info.channels));
-    r.ok = sf_readf_float (sf, r.samples.data(), r.info.frames) == r.info.frames;
-    sf_close (sf);
-    return r;
-}
 } // namespace
 
 TEST (OutputText, TabsBetweenChannelsAndOneLinePerFrame)
@@ -86,7 +68,7 @@ TEST (OutputWav, ChannelsAndSampleFormatsReadBack)
         const auto file = tmp.file (("ir" + std::to_string (c.bits) + ".wav").c_str());
         ASSERT_EQ (writeResponseWav (file, three.ptrs.data(), three.frames(), three.count(), 44100, c.bits), "");
 
-        const auto back = readWav (file);
+        const auto back = readWavBack (file);
         ASSERT_TRUE (back.ok) << c.bits;
         EXPECT_EQ (back.info.channels, 3);
         EXPECT_EQ (back.info.samplerate, 44100);

@@ -4,9 +4,9 @@
 #include "support/MessageLoop.h"
 #include "support/ModalBoxRecorder.h"
 #include "support/TempHome.h"
+#include "support/WavReadBack.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <map>
@@ -19,37 +19,6 @@ namespace
 constexpr const char* kJackClient = "JUCEJack";
 // A loop from out_N to in_N delays by exactly one JACK period.
 constexpr int kPeriod = 256;
-
-struct WavFile
-{
-    SF_INFO info{};
-    std::vector<float> samples; // interleaved
-    bool ok = false;
-
-    float at (int64_t frame, int channel) const { return samples[(size_t)(frame * info.channels + channel)]; }
-
-    // The frame of the largest magnitude in a channel.
-    int64_t peakFrame (int channel) const
-    {
-        int64_t best = 0;
-        for (int64_t j = 0; j < info.frames; ++j)
-            if (std::abs (at (j, channel)) > std::abs (at (best, channel)))
-                best = j;
-        return best;
-    }
-};
-
-WavFile readWav (const juce::File& f)
-{
-    WavFile w;
-    SNDFILE* sf = sf_open (f.getFullPathName().toRawUTF8(), SFM_READ, &w.info);
-    if (sf == nullptr)
-        return w;
-    w.samples.resize ((size_t)(w.info.frames * w.info.channels));
-    w.ok = sf_readf_float (sf, w.samples.data(), w.info.frames) == w.info.frames;
-    sf_close (sf);
-    return w;
-}
 
 juce::PropertiesFile::Options settingsOptions()
 {
@@ -206,7 +175,7 @@ TEST_F (EndToEnd, SweepResponsePeaksAtTheLoopDelay)
     EXPECT_EQ (boxes.boxes()[0].message, "Wrote 1 mono impulse response files: impulse_LL.wav");
     ASSERT_EQ (writtenFiles(), juce::StringArray ({"impulse_LL.wav"}));
 
-    const auto wav = readWav (outDir.getChildFile ("impulse_LL.wav"));
+    const auto wav = readWavBack (outDir.getChildFile ("impulse_LL.wav"));
     ASSERT_TRUE (wav.ok);
     EXPECT_EQ (wav.info.channels, 1);
     EXPECT_EQ (wav.info.samplerate, 48000);
@@ -223,7 +192,7 @@ TEST_F (EndToEnd, MlsResponsePeaksAtTheLoopDelay)
     open (values);
     measure();
 
-    const auto wav = readWav (outDir.getChildFile ("impulse_LL.wav"));
+    const auto wav = readWavBack (outDir.getChildFile ("impulse_LL.wav"));
     ASSERT_TRUE (wav.ok);
     EXPECT_EQ (wav.info.frames, 4095);
     EXPECT_EQ (wav.peakFrame (0), kPeriod);
@@ -243,7 +212,7 @@ TEST_F (EndToEnd, TrueStereoSingleFileInTheChosenOrder)
 
     ASSERT_EQ (writtenFiles(), juce::StringArray ({"impulse.wav"}));
     EXPECT_EQ (boxes.boxes()[0].message, "Wrote a single 4-channel impulse response file: impulse.wav");
-    const auto wav = readWav (outDir.getChildFile ("impulse.wav"));
+    const auto wav = readWavBack (outDir.getChildFile ("impulse.wav"));
     ASSERT_TRUE (wav.ok);
     ASSERT_EQ (wav.info.channels, 4);
 
