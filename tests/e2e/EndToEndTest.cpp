@@ -1,4 +1,5 @@
 #include "MainComponent.h"
+#include "TolvaneApplication.h"
 
 #include "support/JackServer.h"
 #include "support/MessageLoop.h"
@@ -19,17 +20,6 @@ namespace
 constexpr const char* kJackClient = "JUCEJack";
 // A loop from out_N to in_N delays by exactly one JACK period.
 constexpr int kPeriod = 256;
-
-juce::PropertiesFile::Options settingsOptions()
-{
-    juce::PropertiesFile::Options options;
-    options.applicationName = "Tolvane";
-    options.filenameSuffix = ".xml";
-    options.ignoreCaseOfKeyNames = true;
-    options.millisecondsBeforeSaving = 500;
-    options.storageFormat = juce::PropertiesFile::storeAsXML;
-    return options;
-}
 
 // A whole measurement set-up: a temporary home, a private JACK server, the
 // main window on settings that select its JACK device, the device's outputs
@@ -77,7 +67,8 @@ protected:
 
     void open (const std::map<juce::String, juce::String>& values)
     {
-        settings = std::make_unique<juce::PropertiesFile> (juce::File (home.settingsFile()), settingsOptions());
+        settings = std::make_unique<juce::PropertiesFile> (juce::File (home.settingsFile()),
+                                                           TolvaneApplication::getSettingsOptions());
         for (const auto& [key, value] : values)
             settings->setValue (key, value);
 
