@@ -99,25 +99,9 @@ TEST (MlsResponse, EveryFailedAllocationIsReported)
     const auto s = simulateRun (simulatedMlsRun (48000, 8, 2, 0.0f, 0.0f, 2), 0.0f, 2, 2, 2,
                                 [] (int, int) { return std::vector<float>{1.0f}; });
 
-    int failures = 0;
-
-    for (int n = 0; n < 100; ++n)
-    {
-        ResponseTable responses (4);
-        measureFailRequest (n);
-        const bool ok = mlsComputeResponses (s.stimulus.data(), 2, s.recorded(), responses.data());
-        const bool failed = !measureFailPending();
-        measureFailRequest (-1);
-
-        if (!failed)
-        {
-            EXPECT_TRUE (ok);
-            break;
-        }
-
-        EXPECT_FALSE (ok) << "request " << n;
-        ++failures;
-    }
+    const int failures = countReportedAllocationFailures (4, [&] (float** responses) {
+        return mlsComputeResponses (s.stimulus.data(), 2, s.recorded(), responses);
+    });
 
     // Window, then per pair: response, reference, period sum, convolution.
     EXPECT_EQ (failures, 1 + 4 * 4);

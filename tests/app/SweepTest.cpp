@@ -107,25 +107,9 @@ TEST (SweepResponse, EveryFailedAllocationIsReported)
     const auto s = simulateRun (simulatedSweepRun (8000, 0.05f, 0.01f, 0.0f, 2), 0.0f, 2, 2, 2,
                                 [] (int, int) { return std::vector<float>{1.0f}; });
 
-    int failures = 0;
-
-    for (int n = 0; n < 100; ++n)
-    {
-        ResponseTable responses (4);
-        measureFailRequest (n);
-        const bool ok = sweepComputeResponses (s.sweepParams, s.recorded(), responses.data());
-        const bool failed = !measureFailPending();
-        measureFailRequest (-1);
-
-        if (!failed)
-        {
-            EXPECT_TRUE (ok);
-            break;
-        }
-
-        EXPECT_FALSE (ok) << "request " << n;
-        ++failures;
-    }
+    const int failures = countReportedAllocationFailures (4, [&] (float** responses) {
+        return sweepComputeResponses (s.sweepParams, s.recorded(), responses);
+    });
 
     // Window, inverse filter, then per pair: result, input copy, convolution.
     EXPECT_EQ (failures, 2 + 4 * 3);

@@ -1,7 +1,12 @@
 #pragma once
 
 #include <cstdlib>
+#include <functional>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "MeasureMemory.h"
 
 // A table of malloc'd responses for a test; frees every entry when it goes.
 struct ResponseTable
@@ -26,3 +31,29 @@ struct ResponseTable
 
     std::vector<float*> entries;
 };
+
+// Makes each allocation of a computation fail in turn, from the first on,
+// until one run needs no more. Every failed run must report failure; the
+// run that completes must report success. Returns the number of failures.
+inline int countReportedAllocationFailures (int numResponses, const std::function<bool (float**)>& compute)
+{
+    int failures = 0;
+    for (int n = 0; n < 100; ++n)
+    {
+        ResponseTable responses (numResponses);
+        measureFailRequest (n);
+        const bool ok = compute (responses.data());
+        const bool failed = !measureFailPending();
+        measureFailRequest (-1);
+
+        if (!failed)
+        {
+            EXPECT_TRUE (ok);
+            break;
+        }
+
+        EXPECT_FALSE (ok) << "request " << n;
+        ++failures;
+    }
+    return failures;
+}
