@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -231,6 +232,9 @@ TEST_F (ShellTest, TheCloseButtonQuitsAndShutsDownInOrder)
             juce::MessageManager::getInstance()->runDispatchLoop();
             quit();
             const bool closed = gQvLogFp == nullptr && gQvLogFn == nullptr && findMainWindow() == nullptr;
+            // _Exit skips the fixture's destructor: remove the child's home here.
+            std::error_code ignored;
+            std::filesystem::remove_all (home.path(), ignored);
             std::_Exit (closed ? 0 : 1);
         },
         ::testing::ExitedWithCode (0), "");
