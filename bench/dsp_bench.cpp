@@ -4,6 +4,7 @@
 #include "dsp/block_convolve.h"
 #include "dsp/fft.h"
 #include "plain_kernels.h"
+#include "block_length.h"
 #include "random_signal.h"
 
 #include <benchmark/benchmark.h>
@@ -91,14 +92,6 @@ float* fftwBlockConvolve (long nh, const float* x, long nx, fftwf_plan forward, 
             result[start + i] += block[i] * scale;
     }
     return result;
-}
-
-long blockLength (long nh)
-{
-    long e = 1;
-    while (e < nh)
-        e *= 2;
-    return e;
 }
 
 void convolution (benchmark::State& state, const Kernels& k)

@@ -1,4 +1,5 @@
 #include "dsp/block_convolve.h"
+#include "block_length.h"
 #include "random_signal.h"
 
 #include <gtest/gtest.h>
@@ -23,14 +24,6 @@ std::vector<double> directConvolution (const std::vector<float>& h, const std::v
         for (size_t j = 0; j < x.size(); ++j)
             y[i + j] += (double)h[i] * x[j];
     return y;
-}
-
-long blockLength (long nh)
-{
-    long e = 1;
-    while (e < nh)
-        e *= 2;
-    return e;
 }
 
 struct ConvolveCase
