@@ -77,9 +77,12 @@ void QvLog2 (int level, const char* format, ...)
         len = strlen (line);
     }
 
+    // Every message is one line: a cut line is still ended, so that the next
+    // message starts a line of its own.
     const size_t formatLen = strlen (format);
     const bool endsInNewline = formatLen > 0 && format[formatLen - 1] == '\n';
-    if (whole && !endsInNewline)
+    const bool needsNewline = whole ? !endsInNewline : line[len - 1] != '\n';
+    if (needsNewline)
     {
         line[len++] = '\n';
         line[len] = '\0';

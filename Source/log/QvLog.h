@@ -13,8 +13,9 @@ extern void* gQvLogFnArg; // handed to the sink with every line
 extern FILE* gQvLogFp;    // the open log file, owned by the application shell
 
 // Builds "DD-MM-YYYY hh:mm:ss.000 MainComponent <message>" (at most 255
-// characters) and hands it to gQvLogFn. A newline is appended unless the
-// format already ends in one or the message had to be cut. Does nothing, and
+// characters, the message cut after 217) and hands it to gQvLogFn. A newline
+// is appended unless the format already ends in one; a cut line always ends
+// in one, so that the next line starts on its own. Does nothing, and
 // does not read the clock, when no sink is installed. Log a text that may hold
 // '%' as the value of "%s", never as the format.
 void QvLog2 (int level, const char* format, ...);

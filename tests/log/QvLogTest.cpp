@@ -162,29 +162,30 @@ TEST_F (QvLogTest, NewlineRules)
     }
 }
 
-TEST_F (QvLogTest, MessageIsCutAfter217CharactersWithoutNewline)
+TEST_F (QvLogTest, MessageIsCutAfter217CharactersAndTheLineStillEnds)
 {
     struct Case
     {
-        size_t messageLen;
+        std::string message;
         const char* format;
-        size_t lineLen;
-        bool newline;
+        std::string kept; // what the line holds after the 38-character prefix
     };
+    const std::string x217 (217, 'x');
     const Case cases[] = {
-        {216, "%s", 254, true},  {217, "%s", 255, true},   {218, "%s", 255, false},
-        {400, "%s", 255, false}, {216, "%s\n", 254, true}, {217, "%s\n", 255, false},
+        {std::string (216, 'x'), "%s", std::string (216, 'x') + "\n"},
+        {x217, "%s", x217 + "\n"},
+        {x217 + "y", "%s", x217 + "\n"},
+        {x217 + std::string (183, 'y'), "%s", x217 + "\n"},
+        {std::string (216, 'x'), "%s\n", std::string (216, 'x') + "\n"},
+        {x217, "%s\n", x217 + "\n"}, // the format's own newline is the one cut
+        {std::string (216, 'x') + "\nyy", "%s", std::string (216, 'x') + "\n"}, // cut just after a newline
     };
+    fixClock (1796805309);
     for (const auto& c : cases)
     {
-        const std::string message (c.messageLen, 'x');
-        QvLog2 (2, c.format, message.c_str());
-        const std::string& line = captured.line;
-        const std::string what = std::to_string (c.messageLen) + " with \"" + c.format + "\"";
-        ASSERT_EQ (line.size(), c.lineLen + (c.newline ? 1 : 0)) << what;
-        EXPECT_EQ (line.back() == '\n', c.newline) << what;
-        EXPECT_EQ (line.find ('\n'), c.newline ? c.lineLen : std::string::npos) << what;
-        EXPECT_EQ (line.substr (38, c.lineLen - 38), std::string (c.lineLen - 38, 'x')) << what;
+        QvLog2 (2, c.format, c.message.c_str());
+        EXPECT_EQ (captured.line, prefixOf (1796805309) + c.kept)
+            << c.message.size() << " characters with \"" << c.format << "\"";
     }
 }
 
@@ -235,6 +236,17 @@ TEST_F (QvLogFileTest, EveryLineIsOnDiskAtOnce)
     QvLog2 (2, "second");
     EXPECT_EQ (fileText(), "09-12-2026 14:05:09.000 MainComponent first 1\n"
                            "09-12-2026 14:05:09.000 MainComponent second\n");
+}
+
+TEST_F (QvLogFileTest, CutMessagesStayLinesOfTheirOwn)
+{
+    fixClock (1796805309);
+    QvLog2 (2, "%s", std::string (300, 'a').c_str());
+    QvLog2 (2, "%s", std::string (300, 'b').c_str());
+    QvLog2 (2, "done");
+    const std::string prefix = "09-12-2026 14:05:09.000 MainComponent ";
+    EXPECT_EQ (fileText(),
+               prefix + std::string (217, 'a') + "\n" + prefix + std::string (217, 'b') + "\n" + prefix + "done\n");
 }
 
 TEST_F (QvLogFileTest, PerCentSignsReachTheFileUnchanged)
