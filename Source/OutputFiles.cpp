@@ -160,6 +160,18 @@ juce::String writeResponseWav (const juce::File& file, const float* const* chann
     if (tooLarge.isNotEmpty())
         return "Error creating file " + file.getFullPathName() + " : " + tooLarge;
 
+    // The buffer comes first: opening the file replaces an earlier one of the
+    // same name, so it is opened only once the write can go ahead.
+    const int64_t numSamples = (int64_t)frames * numChannels;
+    std::unique_ptr<float, decltype (&free)> interleaved (
+        measureAlloc<float> ((uint64_t)(numSamples > 0 ? numSamples : 0)), &free);
+    if (interleaved == nullptr)
+        return "Error writing file " + file.getFileName() + " : Out of memory";
+
+    for (int64_t j = 0; j < frames; ++j)
+        for (int c = 0; c < numChannels; ++c)
+            interleaved.get()[j * numChannels + c] = channels[c][j];
+
     auto writer = std::make_unique<WaveNativeFileOut>();
     if (bitsPerSample == 32)
         writer->SetFormat (static_cast<AFileIOFormat> (1));
@@ -167,19 +179,9 @@ juce::String writeResponseWav (const juce::File& file, const float* const* chann
     if (!writer->Open (file.getFullPathName().toRawUTF8(), (int64_t)sampleRate, bitsPerSample, numChannels))
         return "Error creating file " + file.getFullPathName() + " : " + writer->GetErrorText();
 
-    const int64_t numSamples = (int64_t)frames * numChannels;
-    auto* interleaved = static_cast<float*> (calloc ((size_t)(numSamples > 0 ? numSamples : 1), sizeof (float)));
-    if (interleaved == nullptr)
-        return "Error writing file " + file.getFileName() + " : Out of memory";
-
-    for (int64_t j = 0; j < frames; ++j)
-        for (int c = 0; c < numChannels; ++c)
-            interleaved[j * numChannels + c] = channels[c][j];
-
     // A file whose sizes cannot be patched at close is as broken as a short
     // write.
-    const bool ok = writer->WriteFloatFrames (interleaved, frames) == frames && writer->Close();
-    free (interleaved);
+    const bool ok = writer->WriteFloatFrames (interleaved.get(), frames) == frames && writer->Close();
 
     if (!ok)
         return "Error writing file " + file.getFileName();

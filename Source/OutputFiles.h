@@ -45,7 +45,9 @@ juce::String outputFilesSentence (int organisation, int numPlayChan, int numRecC
 juce::String wavSizeLimitError (int64_t frames, int64_t channels, int bitsPerSample);
 
 // Write one response file; channel c's samples are channels[c][0 .. frames - 1].
-// The result is empty on success, else the message for the "Error" box.
+// The result is empty on success, else the message for the "Error" box. A WAV
+// write refused before it starts (too large, out of memory) leaves an existing
+// file of that name untouched.
 juce::String writeResponseTxt (const juce::File& file, const float* const* channels, int frames, int numChannels);
 juce::String writeResponseWav (const juce::File& file, const float* const* channels, int frames, int numChannels,
                                int sampleRate, int bitsPerSample);

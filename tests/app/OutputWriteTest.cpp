@@ -1,5 +1,7 @@
 #include "OutputFiles.h"
 
+#include "MeasureMemory.h"
+
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -129,11 +131,26 @@ TEST (OutputFailures, FilesThatCannotBeCreated)
     EXPECT_EQ (writeResponseWav (missing, one.ptrs.data(), 1, 1, 48000, 16),
                "Error creating file " + missing.getFullPathName() + " : Can't open");
 
-    // Refused before the file is touched: an existing file of that name stays.
-    const auto existing = tmp.file ("big.wav");
+    // Refused before the file is touched: an earlier file of that name stays.
+    const auto existing = tmp.file ("ir.wav");
     ASSERT_TRUE (existing.replaceWithText ("keep"));
-    const auto error = writeResponseWav (existing, one.ptrs.data(), (1 << 29), 1, 48000, 32);
-    EXPECT_TRUE (error.startsWith ("Error creating file " + existing.getFullPathName() + " : ")) << error;
-    EXPECT_TRUE (error.contains ("2 GiB")) << error;
-    EXPECT_EQ (existing.loadFileAsString(), "keep");
+    const struct
+    {
+        const char* refusal;
+        int frames;
+        bool outOfMemory;
+        juce::String error;
+    } refusals[] = {
+        {"2 GiB", 1 << 29, false, "Error creating file " + existing.getFullPathName() + " : file too large"},
+        {"interleave buffer", 1, true, "Error writing file ir.wav : Out of memory"},
+    };
+    for (const auto& c : refusals)
+    {
+        measureFailRequest (c.outOfMemory ? 0 : -1);
+        const auto error = writeResponseWav (existing, one.ptrs.data(), c.frames, 1, 48000, 32);
+        EXPECT_FALSE (measureFailPending()) << c.refusal;
+        measureFailRequest (-1);
+        EXPECT_TRUE (error.startsWith (c.error)) << c.refusal << ": " << error;
+        EXPECT_EQ (existing.loadFileAsString(), "keep") << c.refusal;
+    }
 }
