@@ -15,6 +15,7 @@ inline constexpr const char* kTextBadCustomChunk = "Custom chunk has a negative 
 inline constexpr const char* kTextAlreadyOpen = "File already open";
 inline constexpr const char* kTextUnsupportedFrameSize = "Unsupported frame size";
 inline constexpr const char* kTextNotOpen = "No file open";
+inline constexpr const char* kTextNoDataChunk = "No data chunk to write to";
 inline constexpr const char* kTextNegativeCount = "Negative sample count";
 inline constexpr const char* kTextNoChannels = "No channels";
 inline constexpr const char* kTextWriteTooLarge = "Write of 2 GiB or more";

@@ -82,7 +82,7 @@ bool AFileOut::RecordChunk (const char* id, const void* data, int len)
 
 WaveNativeFileOut::WaveNativeFileOut()
     : riffChunk(), subChunk(), handle (nullptr), numChannels (0), bitsPerSamp (0), sampSize (0), frameSize (0),
-      sampRate (0), format (AFileIOFormatInteger)
+      sampRate (0), format (AFileIOFormatInteger), dataChunkOpen (false)
 {
     writerType = 1;
 }
@@ -272,6 +272,7 @@ bool WaveNativeFileOut::Open (const char* path, int64_t newSampRate, int newBits
     std::memcpy (subChunk.ckid, "data", 4);
     if (const int code = WAVCreateChunk (handle, &subChunk, 0))
         return FailChunk (code);
+    dataChunkOpen = true;
     return true;
 }
 
@@ -280,6 +281,8 @@ bool WaveNativeFileOut::Close()
     if (!fileOpen)
         return true;
 
+    // Samples after this point would land behind the ended chunk.
+    dataChunkOpen = false;
     int code = 0;
     if ((subChunk.flags & WAVChunkCreated) != 0)
         code = WAVAscend (handle, &subChunk);

@@ -8,7 +8,8 @@
 //
 // Use: SetFormat (AFileIOFormatFloat) for 32-bit float, Open, Write...Frames, Close.
 // Destroying an open writer closes it. Files stay below 2 GiB: a write that would
-// reach that size fails and writes nothing.
+// reach that size fails and writes nothing. After a failed Open, writes are
+// refused until an Open succeeds.
 class WaveNativeFileOut : public AFileOut
 {
 public:
@@ -51,6 +52,9 @@ private:
         LongSamples,
         FloatSamples
     };
+
+    // Set once Open has created the "data" chunk; frames are refused before.
+    bool dataChunkOpen;
 
     bool Fail (const char* text);
     bool FailChunk (int code);

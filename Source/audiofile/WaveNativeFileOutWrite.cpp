@@ -22,6 +22,8 @@ bool WaveNativeFileOut::CanWrite (int64_t count)
     const char* refusal = nullptr;
     if (!fileOpen)
         refusal = kTextNotOpen;
+    else if (!dataChunkOpen)
+        refusal = kTextNoDataChunk;
     else if (count < 0)
         refusal = kTextNegativeCount;
     else if (numChannels < 1)

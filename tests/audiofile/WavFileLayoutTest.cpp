@@ -266,6 +266,53 @@ TEST (WavFileLayout, FloatFormatNeedsThirtyTwoBits)
     EXPECT_FALSE (w.IsFileOpen());
 }
 
+TEST (WavFileLayout, FramesAreRefusedAfterAFailedOpen)
+{
+    // Each Open fails with the writer open on a partial file; no write may
+    // add samples to it, and Close leaves only what Open wrote.
+    TempDir dir;
+    const char payload[] = "x";
+    const struct
+    {
+        const char* name;
+        bool wroteAFileBefore;
+        bool hugeChunk;
+        size_t fileSize;
+    } cases[] = {
+        {"float at 24 bits", false, false, 12},
+        {"float at 24 bits, second file", true, false, 12},
+        {"custom chunk too large", false, true, 36},
+    };
+    for (const auto& c : cases)
+    {
+        const std::string path = dir.file ("partial.wav");
+        WaveNativeFileOut w;
+        const int16_t shorts[] = {1, 2, 3};
+        const int32_t longs[] = {1, 2, 3};
+        const float floats[] = {0.25f, 0.5f, 0.75f};
+        if (c.wroteAFileBefore)
+        {
+            ASSERT_TRUE (w.Open (dir.file ("good.wav").c_str(), 8000, 16, 1));
+            ASSERT_EQ (w.WriteShortFrames (shorts, 3), 3);
+            ASSERT_TRUE (w.Close());
+        }
+        if (c.hugeChunk)
+            ASSERT_TRUE (w.AddChunk ("huge", payload, INT_MAX));
+        else
+            w.SetFormat (AFileIOFormatFloat);
+        ASSERT_FALSE (w.Open (path.c_str(), 8000, c.hugeChunk ? 16 : 24, 1)) << c.name;
+        ASSERT_TRUE (w.IsFileOpen()) << c.name;
+
+        EXPECT_EQ (w.WriteFloatFrames (floats, 3), -1) << c.name;
+        EXPECT_STREQ (w.GetErrorText(), "No data chunk to write to") << c.name;
+        EXPECT_EQ (w.WriteShortFrames (shorts, 3), -1) << c.name;
+        EXPECT_EQ (w.WriteLongFrames (longs, 3), -1) << c.name;
+        EXPECT_EQ (w.Write (reinterpret_cast<const unsigned char*> (shorts), 6), -1) << c.name;
+        EXPECT_TRUE (w.Close()) << c.name;
+        EXPECT_EQ (readFile (path).size(), c.fileSize) << c.name;
+    }
+}
+
 TEST (WavFileLayout, CloseAfterFailedOpenEndsOnlyThatFilesChunks)
 {
     // The writer's previous file left a "data" record behind; the failed Open
