@@ -107,8 +107,10 @@ extern "C"
                 return WAVErrCantSeek;
             if ((chunk->cksize & 1) != 0)
             {
-                if (std::fputc (0, handle->fp) == EOF)
-                    return WAVErrCantSeek;
+                // Flushed at once: a full disk would otherwise show only at the
+                // next seek and be reported as a failed seek.
+                if (std::fputc (0, handle->fp) == EOF || std::fflush (handle->fp) != 0)
+                    return WAVErrCantWrite;
                 WAVCountBytes (handle, 1);
             }
             return 0;

@@ -1,9 +1,12 @@
 #include "WavTestSupport.h"
 
+#include "support/FileSizeLimit.h"
+
 #include <sys/resource.h>
 
 #include <climits>
 #include <csignal>
+#include <memory>
 
 TEST (WriteFailure, FullDiskIsReportedByTheWriteOnEveryPath)
 {
@@ -43,6 +46,30 @@ TEST (WriteFailure, FullDiskFailsOpenWhenTheHeaderCannotBeWritten)
     EXPECT_STREQ (w.GetErrorText(), "Can't seek");
     EXPECT_TRUE (w.IsFileOpen());
     EXPECT_FALSE (w.Close());
+}
+
+TEST (WriteFailure, FullDiskAtThePadByteIsReportedAsAFailedWrite)
+{
+    // 5 frames of 24 bits: 15 data bytes, so the pad byte is the file's 60th.
+    TempDir dir;
+    const std::string path = dir.file ("odd.wav");
+    const float frames[] = {0.5f, -0.5f, 0.25f, -0.25f, 0.125f};
+    auto w = std::make_unique<WaveNativeFileOut>();
+    ASSERT_TRUE (w->Open (path.c_str(), 48000, 24, 1));
+    ASSERT_EQ (w->WriteFloatFrames (frames, 5), 5);
+    bool closed = true;
+    std::string error;
+    {
+        const FileSizeLimit limit (59);
+        closed = w->Close();
+        error = w->GetErrorText();
+        w.reset(); // the destructor's second Close meets the same full disk
+    }
+    EXPECT_FALSE (closed);
+    EXPECT_EQ (error, "Can't write");
+    const Bytes file = readFile (path);
+    ASSERT_EQ (file.size(), 59u);
+    EXPECT_EQ (le32 (file, 40), 15u) << "the data size is patched before the pad byte";
 }
 
 TEST (WriteFailure, DiskFillingDuringTheSamplesFailsTheWrite)
