@@ -184,7 +184,9 @@ bool WaveNativeFileOut::Open (const char* path, int64_t newSampRate, int newBits
 
     WAVHandle* newHandle = new (std::nothrow) WAVHandle();
     ByteOrderTable* table = new (std::nothrow) ByteOrderTable();
-    if (newHandle == nullptr || table == nullptr)
+    // Without the scratch buffer no sample could be converted: refuse before
+    // the path is truncated, so that an earlier file of that name survives.
+    if (newHandle == nullptr || table == nullptr || buffer == nullptr)
     {
         delete newHandle;
         delete table;

@@ -97,7 +97,7 @@ inline Bytes wavHeader (uint32_t dataSize, int formatTag, int channels, uint32_t
 }
 
 // A writer whose file state tests can see: the bytes written so far, the
-// converter table, and the byte count at each piece of a converting write
+// converter table, a missing scratch buffer, and the byte count at each piece of a converting write
 // (each piece asks the sample size once).
 class ProbeWriter : public WaveNativeFileOut
 {
@@ -109,6 +109,12 @@ public:
     }
     int32_t byteCount() const { return handle->byteCount; }
     void setDirectCode (int code) { handle->byteOrder->directCode = code; }
+    // As if the scratch buffer could not be allocated at construction.
+    void dropScratchBuffer()
+    {
+        delete[] buffer;
+        buffer = nullptr;
+    }
 
     // Piece sizes in bytes of the last converting write.
     std::vector<int64_t> pieceBytes() const

@@ -48,6 +48,20 @@ TEST (WriteFailure, FullDiskFailsOpenWhenTheHeaderCannotBeWritten)
     EXPECT_FALSE (w.Close());
 }
 
+TEST (WriteFailure, NoScratchBufferRefusesOpenAndKeepsTheEarlierFile)
+{
+    TempDir dir;
+    const std::string path = dir.file ("earlier.wav");
+    std::ofstream (path) << "keep";
+    ProbeWriter w;
+    w.dropScratchBuffer();
+    EXPECT_FALSE (w.Open (path.c_str(), 48000, 16, 1));
+    EXPECT_STREQ (w.GetErrorText(), "Out of memory");
+    EXPECT_FALSE (w.IsFileOpen());
+    const Bytes file = readFile (path);
+    EXPECT_EQ (std::string (file.begin(), file.end()), "keep");
+}
+
 TEST (WriteFailure, FullDiskAtThePadByteIsReportedAsAFailedWrite)
 {
     // 5 frames of 24 bits: 15 data bytes, so the pad byte is the file's 60th.
