@@ -51,7 +51,8 @@ std::string layoutRun (const RunParameters& params, RunLayout& layout)
 
         char text[160];
         std::snprintf (text, sizeof (text),
-                       "The sweep time is too short: it must give at least 2 samples (%g seconds at %d Hz)",
+                       "The sweep time is too short: it must give at least 2 samples, so the shortest time "
+                       "allowed is %g seconds at %d Hz",
                        1.5 / params.sampleRate, (int)params.sampleRate);
         return text;
     }

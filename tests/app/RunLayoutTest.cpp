@@ -117,7 +117,8 @@ TEST (RunLayout, UnusableTimingValuesAreRefused)
     const char* delayMsg = "The initial delay must be a number of seconds of at least 0";
     const char* sweepMsg = "The sweep time must be a number of seconds of at least 0";
     const char* shortMsg =
-        "The sweep time is too short: it must give at least 2 samples (3.125e-05 seconds at 48000 Hz)";
+        "The sweep time is too short: it must give at least 2 samples, so the shortest time allowed is 3.125e-05 "
+        "seconds at 48000 Hz";
     const char* longMsg = "The run is too long: sweep time, gap and initial delay must give fewer than 2147483648 "
                           "frames in all";
 

@@ -100,8 +100,8 @@ TEST_F (StartChecks, TypedTimingValues)
         {"negative gap", "gapDelayCombo", "-1", "The gap must be a number of seconds of at least 0", 0},
         {"infinite gap", "gapDelayCombo", "inf", "The gap must be a number of seconds of at least 0", 0},
         {"no sweep", "sweepTimeCombo", "0",
-         "The sweep time is too short: it must give at least 2 samples "
-         "(3.125e-05 seconds at 48000 Hz)",
+         "The sweep time is too short: it must give at least 2 samples, so the shortest time allowed is "
+         "3.125e-05 seconds at 48000 Hz",
          0},
         {"NaN sweep", "sweepTimeCombo", "nan", "The sweep time must be a number of seconds of at least 0", 0},
         {"sweep past 2^31 frames", "sweepTimeCombo", "1e5",
