@@ -97,8 +97,8 @@ inline Bytes wavHeader (uint32_t dataSize, int formatTag, int channels, uint32_t
 }
 
 // A writer whose file state tests can see: the bytes written so far, the
-// converter table, a missing scratch buffer, and the byte count at each piece of a converting write
-// (each piece asks the sample size once).
+// converter table, a missing scratch buffer, and the byte count at each piece
+// of a converting write (each piece asks the sample size once).
 class ProbeWriter : public WaveNativeFileOut
 {
 public:
