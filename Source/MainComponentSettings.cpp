@@ -178,13 +178,15 @@ void MainComponent::notify (const juce::String& what)
     }
     else if (what == "numChan")
     {
+        // Labels are made for the bars shown only: a stored count may be any
+        // number, and one label per counted channel could exhaust the memory.
         const int playCount = settings->getIntValue ("numPlayChan", 0);
         outMeterComp->setNumChan (playCount);
-        outMeterComp->setChanLabels (getChannelNames (playCount));
+        outMeterComp->setChanLabels (getChannelNames (juce::jmin (playCount, outMeterComp->getNumChan())));
 
         const int recCount = settings->getIntValue ("numRecChan", 0);
         inMeterComp->setNumChan (recCount);
-        inMeterComp->setChanLabels (getChannelNames (recCount));
+        inMeterComp->setChanLabels (getChannelNames (juce::jmin (recCount, inMeterComp->getNumChan())));
 
         const bool trueStereo =
             settings->getIntValue ("numPlayChan", 2) == 2 && settings->getIntValue ("numRecChan", 2) == 2;

@@ -139,7 +139,10 @@ struct ChannelCase
 const ChannelCase channelCases[] = {
     {"0", "1", 1, "", 1, "L", false},
     {"abc", "1", 1, "", 1, "L", false},
-    {"17", "1", 16, "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16", 1, "L", false},
+    {"17", "1", 16, "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15", 1, "L", false},
+    // Counts beyond any meter, also beyond 32 bits: the meters' 16 bars, labelled, and no more.
+    {"2147483647", "99999999999", 16, "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15", 16,
+     "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15", false},
     {"2", "2", 2, "L R", 2, "L R", true},
     {"2", "1", 2, "L R", 1, "L", false},
     {"3", "2", 3, "0 1 2", 2, "L R", false},
