@@ -1,6 +1,7 @@
 #include "TolvaneApplication.h"
 
 #include "MainComponent.h"
+#include "SettingsNumbers.h"
 #include "dsp/fft.h"
 #include "log/QvLog.h"
 
@@ -72,7 +73,7 @@ void TolvaneApplication::seedDefaultSettings()
 
 void TolvaneApplication::openLogFile()
 {
-    const int level = properties->getIntValue ("logLevel", 0);
+    const int level = getSettingsInt (*properties, "logLevel", 0);
     if (level <= 0)
         return;
 
