@@ -40,6 +40,16 @@ juce::PropertiesFile::Options TolvaneApplication::getSettingsOptions()
 
 void TolvaneApplication::initialise (const juce::String&)
 {
+    // Without a display there is nowhere to put the window. Say so and stop,
+    // before the settings file or the audio device is touched.
+    if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+    {
+        std::fputs (kNoDisplayMessage, stderr);
+        setApplicationReturnValue (1);
+        quit();
+        return;
+    }
+
     auto file = getSettingsFolder().getChildFile (getApplicationName()).withFileExtension ("xml");
     properties = std::make_unique<juce::PropertiesFile> (file, getSettingsOptions());
 
