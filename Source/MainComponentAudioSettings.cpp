@@ -1,4 +1,5 @@
 #include "MainComponent.h"
+#include "SettingsNumbers.h"
 
 #include <juce_audio_utils/juce_audio_utils.h>
 
@@ -17,8 +18,8 @@ void MainComponent::showAudioSettings()
     deviceManager.closeAudioDevice();
     deviceManager.restartLastAudioDevice();
 
-    const int maxInputs = juce::jmax (0, settings->getIntValue ("numRecChan", 0));
-    const int maxOutputs = juce::jmax (0, settings->getIntValue ("numPlayChan", 0));
+    const int maxInputs = juce::jmax (0, getSettingsInt (*settings, "numRecChan", 0));
+    const int maxOutputs = juce::jmax (0, getSettingsInt (*settings, "numPlayChan", 0));
 
     juce::AudioDeviceSelectorComponent selector (deviceManager, 0, maxInputs, 0, maxOutputs, false, false, true, false);
     selector.setSize (500, 500);

@@ -5,6 +5,7 @@
 #include "MlsCorrelation.h"
 #include "ResponsePostProcess.h"
 #include "RunLayout.h"
+#include "SettingsNumbers.h"
 #include "SweepDeconvolution.h"
 
 void MainComponent::computeResponse()
@@ -35,8 +36,8 @@ void MainComponent::computeResponse()
     {
         // Read now, not at Start: a change during the run applies to it.
         PostProcessOptions options;
-        options.normalize = settings->getBoolValue ("normalize", false);
-        options.autoCrop = settings->getBoolValue ("autoCrop", false);
+        options.normalize = getSettingsFlag (*settings, "normalize", false);
+        options.autoCrop = getSettingsFlag (*settings, "autoCrop", false);
         options.cropThreshDb = (float)settings->getDoubleValue ("cropThresh", -96.0);
         options.sampleRate = sampleRate;
 

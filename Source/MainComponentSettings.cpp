@@ -3,6 +3,7 @@
 #include "ChannelNames.h"
 #include "ComboBoxSelection.h"
 #include "MeasurementTables.h"
+#include "SettingsNumbers.h"
 #include "ShortNumberText.h"
 
 namespace
@@ -31,9 +32,9 @@ void MainComponent::restoreComboBox (juce::ComboBox& combo)
     auto& s = *settings;
 
     if (&combo == numPlayChanCombo.get())
-        initComboBoxSelection (&combo, juce::String (s.getIntValue ("numPlayChan", 0)));
+        initComboBoxSelection (&combo, juce::String (getSettingsInt (s, "numPlayChan", 0)));
     else if (&combo == numRecChanCombo.get())
-        initComboBoxSelection (&combo, juce::String (s.getIntValue ("numRecChan", 0)));
+        initComboBoxSelection (&combo, juce::String (getSettingsInt (s, "numRecChan", 0)));
     else if (&combo == typeCombo.get())
         initComboBoxSelection (&combo, s.getValue ("type", "Sweep"));
     else if (&combo == gapDelayCombo.get())
@@ -41,7 +42,7 @@ void MainComponent::restoreComboBox (juce::ComboBox& combo)
     else if (&combo == sweepTimeCombo.get())
         restoreFreeText (combo, s, "sweepTime");
     else if (&combo == mlsLenCombo.get())
-        initComboBoxSelection (&combo, mlsLengthText (s.getIntValue ("mlsBits", 0)));
+        initComboBoxSelection (&combo, mlsLengthText (getSettingsInt (s, "mlsBits", 0)));
     else if (&combo == ampCombo.get())
         initComboBoxSelection (&combo, s.getValue ("ampDb", juce::String()) + " dB");
     else if (&combo == cropThreshCombo.get())
@@ -57,7 +58,7 @@ void MainComponent::restoreComboBox (juce::ComboBox& combo)
     else if (&combo == outFileCombo.get())
     {
         // An index that no item has leaves the combo empty and the stored value in force.
-        const int index = s.getIntValue ("outFileFmt", 0);
+        const int index = getSettingsInt (s, "outFileFmt", 0);
 
         if (index >= 0 && index < combo.getNumItems())
             combo.setSelectedId (combo.getItemId (index), juce::sendNotificationAsync);
@@ -66,8 +67,8 @@ void MainComponent::restoreComboBox (juce::ComboBox& combo)
 
 void MainComponent::restoreTogglesAndTexts()
 {
-    normButton->setToggleState (settings->getBoolValue ("normalize"), juce::dontSendNotification);
-    autoCropButton->setToggleState (settings->getBoolValue ("autoCrop"), juce::dontSendNotification);
+    normButton->setToggleState (getSettingsFlag (*settings, "normalize"), juce::dontSendNotification);
+    autoCropButton->setToggleState (getSettingsFlag (*settings, "autoCrop"), juce::dontSendNotification);
 
     fileText->setText (settings->getValue ("file", "impulse"), false);
     dirText->setText (settings->getValue ("dir", juce::String()), false);
@@ -178,16 +179,18 @@ void MainComponent::notify (const juce::String& what)
     }
     else if (what == "numChan")
     {
-        const int playCount = settings->getIntValue ("numPlayChan", 0);
+        // Labels are made for the bars shown only: a stored count may be any
+        // number, and one label per counted channel could exhaust the memory.
+        const int playCount = getSettingsInt (*settings, "numPlayChan", 0);
         outMeterComp->setNumChan (playCount);
-        outMeterComp->setChanLabels (getChannelNames (playCount));
+        outMeterComp->setChanLabels (getChannelNames (juce::jmin (playCount, outMeterComp->getNumChan())));
 
-        const int recCount = settings->getIntValue ("numRecChan", 0);
+        const int recCount = getSettingsInt (*settings, "numRecChan", 0);
         inMeterComp->setNumChan (recCount);
-        inMeterComp->setChanLabels (getChannelNames (recCount));
+        inMeterComp->setChanLabels (getChannelNames (juce::jmin (recCount, inMeterComp->getNumChan())));
 
         const bool trueStereo =
-            settings->getIntValue ("numPlayChan", 2) == 2 && settings->getIntValue ("numRecChan", 2) == 2;
+            getSettingsInt (*settings, "numPlayChan", 2) == 2 && getSettingsInt (*settings, "numRecChan", 2) == 2;
         tsFmtLabel->setVisible (trueStereo);
         tsFmtCombo->setVisible (trueStereo);
     }

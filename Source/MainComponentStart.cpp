@@ -6,6 +6,7 @@
 #include "MeasureMemory.h"
 #include "MeasurementTables.h"
 #include "RunLayout.h"
+#include "SettingsNumbers.h"
 #include "Stimulus.h"
 
 namespace
@@ -32,7 +33,7 @@ void MainComponent::startMeasurement()
     if (numInputs == 0)
         return showErrorBox ("No recording channels available, check Audio Settings");
 
-    if (settings->getIntValue ("numRecChan", 0) > numInputs)
+    if (getSettingsInt (*settings, "numRecChan", 0) > numInputs)
         return showErrorBox (
             juce::String::formatted ("Only %d recording channels available, check Audio Settings", numInputs));
 
@@ -41,7 +42,7 @@ void MainComponent::startMeasurement()
     if (numOutputs == 0)
         return showErrorBox ("No playback channels available, check Audio Settings");
 
-    if (settings->getIntValue ("numPlayChan", 0) > numOutputs)
+    if (getSettingsInt (*settings, "numPlayChan", 0) > numOutputs)
         return showErrorBox (
             juce::String::formatted ("Only %d playback channels available, check Audio Settings", numOutputs));
 
@@ -51,8 +52,8 @@ void MainComponent::startMeasurement()
     // Everything is read into locals first: a refused run changes nothing of the last one.
     RunParameters params;
     params.sampleRate = (int32_t)device->getCurrentSampleRate();
-    const int32_t newNumRecChan = settings->getIntValue ("numRecChan", 0);
-    params.numPlayChan = settings->getIntValue ("numPlayChan", 0);
+    const int32_t newNumRecChan = getSettingsInt (*settings, "numRecChan", 0);
+    params.numPlayChan = getSettingsInt (*settings, "numPlayChan", 0);
     params.isMls = typeCombo->getText() == "MLS";
     params.gapSec = readSeconds (gapDelayCombo->getText());
     params.initDelaySec = readSeconds (initDelayCombo->getText());

@@ -1,6 +1,7 @@
 #include "TolvaneApplication.h"
 
 #include "MainComponent.h"
+#include "SettingsNumbers.h"
 #include "dsp/fft.h"
 #include "log/QvLog.h"
 
@@ -39,6 +40,16 @@ juce::PropertiesFile::Options TolvaneApplication::getSettingsOptions()
 
 void TolvaneApplication::initialise (const juce::String&)
 {
+    // Without a display there is nowhere to put the window. Say so and stop,
+    // before the settings file or the audio device is touched.
+    if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+    {
+        std::fputs (kNoDisplayMessage, stderr);
+        setApplicationReturnValue (1);
+        quit();
+        return;
+    }
+
     auto file = getSettingsFolder().getChildFile (getApplicationName()).withFileExtension ("xml");
     properties = std::make_unique<juce::PropertiesFile> (file, getSettingsOptions());
 
@@ -72,7 +83,7 @@ void TolvaneApplication::seedDefaultSettings()
 
 void TolvaneApplication::openLogFile()
 {
-    const int level = properties->getIntValue ("logLevel", 0);
+    const int level = getSettingsInt (*properties, "logLevel", 0);
     if (level <= 0)
         return;
 

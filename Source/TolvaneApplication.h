@@ -19,6 +19,12 @@ public:
     void anotherInstanceStarted (const juce::String&) override {}
     void systemRequestedQuit() override;
 
+    // The line written to standard error when no display can be opened; the
+    // program then exits with status 1.
+    static constexpr const char* kNoDisplayMessage =
+        "Tolvane needs a graphical display, but none could be opened: "
+        "check that the DISPLAY environment variable names a running X server.\n";
+
     // The settings folder: "Quorvel/Tolvane" in the user's application-data
     // directory, created when missing.
     static juce::File getSettingsFolder();

@@ -177,7 +177,7 @@ TEST_F (AudioDeviceTest, TheDialogsChannelLimitsFollowTheChannelSettings)
     };
     const Case cases[] = {
         {"2", "1", true, true, 2},      {"4", "2", true, true, 4},    {"0", "2", false, true, -1},
-        {"abc", "0", false, false, -1}, {"-3", "1", false, true, -1},
+        {"abc", "0", false, false, -1}, {"-3", "1", false, true, -1}, {"4294967296", "1", true, true, 4},
     };
 
     for (const auto& c : cases)

@@ -127,6 +127,7 @@ TEST_F (Compute, SettingsAreReadWhenTheComputationRuns)
         {"normalize turned off during the run", "1", "0", "0", "0", false, false},
         {"auto-crop turned on during the run", "0", "0", "0", "1", false, true},
         {"both turned on during the run", "0", "1", "0", "1", true, true},
+        {"both turned on by numbers beyond 32 bits", "0", "4294967296", "0", "8589934592", true, true},
     };
 
     for (const auto& c : cases)
@@ -164,6 +165,22 @@ TEST_F (Compute, SettingsAreReadWhenTheComputationRuns)
         ASSERT_EQ (w.info.channels, 1) << c.name;
         EXPECT_NEAR (std::fabs (w.samples[(size_t)w.peakFrame (0)]), c.normalized ? 1.0f : 0.5f, 0.005f) << c.name;
     }
+}
+
+// The stored index is out of range, not the second choice wrapped around.
+TEST_F (Compute, AnOutFileFmtBeyond32BitsWritesASingleFile)
+{
+    auto stored = computeSettings (outDir);
+    stored["numPlayChan"] = "2";
+    stored["outFileFmt"] = "4294967297";
+    build (stored);
+    useDevice ({2, 2});
+    startAndRecord (halfGainDelay10);
+    ASSERT_EQ (endRun().size(), 1u);
+
+    EXPECT_EQ (readWavBack (outDir.getChildFile ("ir.wav")).info.channels, 2);
+    EXPECT_FALSE (outDir.getChildFile ("ir_L.wav").exists());
+    EXPECT_EQ (settings->getValue ("outFileFmt"), "4294967297");
 }
 
 TEST_F (Compute, OutOfMemoryShowsOneBoxAndWritesNothing)

@@ -29,9 +29,12 @@ const RestoreCase restoreCases[] = {
     {"mlsBits", "21", "mlsLenCombo", "255", 8, "21"},
     {"mlsBits", "abc", "mlsLenCombo", "255", 8, "abc"},
     {"mlsBits", "99", "mlsLenCombo", "255", 8, "99"},
+    {"mlsBits", "4294967311", "mlsLenCombo", "255", 8, "4294967311"},
     {"numPlayChan", "0", "numPlayChanCombo", "1", 1, "0"},
     {"numPlayChan", "17", "numPlayChanCombo", "1", 1, "17"},
     {"numPlayChan", "abc", "numPlayChanCombo", "1", 1, "abc"},
+    {"numPlayChan", "4294967299", "numPlayChanCombo", "1", 1, "4294967299"},
+    {"numRecChan", "99999999999", "numRecChanCombo", "1", 1, "99999999999"},
     {"numRecChan", "07", "numRecChanCombo", "7", 7, "07"},
     {"type", "mls", "typeCombo", "Sweep", 1, "mls"},
     {"type", "MLS", "typeCombo", "MLS", 2, "MLS"},
@@ -43,6 +46,7 @@ const RestoreCase restoreCases[] = {
     {"initDelay", "20", "initDelayCombo", "20", 7, "20"},
     {"outFileFmt", "5", "outFileCombo", "", 0, "5"},
     {"outFileFmt", "-1", "outFileCombo", "", 0, "-1"},
+    {"outFileFmt", "4294967297", "outFileCombo", "", 0, "4294967297"},
     {"outFileFmt", "2", "outFileCombo", "Per response - one mono file per response", 3, "2"},
     {"fmt", "WAV 8-bit", "outFmtCombo", "txt (ASCII floats)", 1, "WAV 8-bit"},
     {"fmt", "WAV 32-bit float", "outFmtCombo", "WAV 32-bit float", 4, "WAV 32-bit float"},
@@ -121,6 +125,11 @@ TEST_F (SettingsRestore, TogglesAndTextFieldsShowTheirStoredValues)
     EXPECT_TRUE (harness::findChildAs<juce::Button> (*component, "autoCropButton")->getToggleState());
     EXPECT_EQ (harness::findChildAs<juce::TextEditor> (*component, "fileText")->getText(), "room");
     EXPECT_EQ (harness::findChildAs<juce::TextEditor> (*component, "dirText")->getText(), "/tmp/ir");
+
+    // A number beyond 32 bits is still a number other than 0.
+    stored["normalize"] = "4294967296";
+    build (stored);
+    EXPECT_TRUE (harness::findChildAs<juce::Button> (*component, "normButton")->getToggleState());
 }
 
 namespace
@@ -139,7 +148,13 @@ struct ChannelCase
 const ChannelCase channelCases[] = {
     {"0", "1", 1, "", 1, "L", false},
     {"abc", "1", 1, "", 1, "L", false},
-    {"17", "1", 16, "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16", 1, "L", false},
+    {"17", "1", 16, "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15", 1, "L", false},
+    // Counts beyond any meter, also beyond 32 bits: the meters' 16 bars, labelled, and no more.
+    {"2147483647", "99999999999", 16, "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15", 16,
+     "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15", false},
+    {"4294967298", "4294967298", 16, "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15", 16,
+     "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15", false},
+    {"-4294967295", "1", 1, "", 1, "L", false},
     {"2", "2", 2, "L R", 2, "L R", true},
     {"2", "1", 2, "L R", 1, "L", false},
     {"3", "2", 3, "0 1 2", 2, "L R", false},

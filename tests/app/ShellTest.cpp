@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
 #include <filesystem>
 #include <spawn.h>
@@ -125,7 +126,7 @@ TEST_F (ShellTest, ADamagedFileIsReplacedByTheDefaults)
 
 TEST_F (ShellTest, LogLevelsAtOrBelowZeroOpenNoLog)
 {
-    for (const char* level : {"0", "-3", "abc"})
+    for (const char* level : {"0", "-3", "abc", "-4294967295"})
     {
         SCOPED_TRACE (juce::String ("logLevel ") + level);
         writeSettingsFile (settingsFile, {{"logLevel", level}});
@@ -146,7 +147,8 @@ TEST_F (ShellTest, LogLevelsAtOrBelowZeroOpenNoLog)
 
 TEST_F (ShellTest, PositiveLogLevelsSetTheLevelAndOpenAnEmptyLog)
 {
-    for (const auto& [text, level] : {std::pair{"1", 1}, std::pair{"5", 5}, std::pair{"2", 2}})
+    for (const auto& [text, level] :
+         {std::pair{"1", 1}, std::pair{"5", 5}, std::pair{"2", 2}, std::pair{"4294967296", INT_MAX}})
     {
         SCOPED_TRACE (juce::String ("logLevel ") + text);
         writeSettingsFile (settingsFile, {{"logLevel", text}});

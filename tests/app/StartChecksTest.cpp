@@ -44,6 +44,10 @@ TEST_F (StartChecks, SevenChecksInOrder)
          "No playback channels available, check Audio Settings"},
         {"more outputs asked than active", TestAudioDeviceConfig{2, 2}, "x", "2", "3", false,
          "Only 2 playback channels available, check Audio Settings"},
+        {"inputs beyond 32 bits", TestAudioDeviceConfig{4, 4}, "x", "4294967299", "2", false,
+         "Only 4 recording channels available, check Audio Settings"},
+        {"outputs beyond 32 bits", TestAudioDeviceConfig{4, 4}, "x", "2", "4294967298", false,
+         "Only 4 playback channels available, check Audio Settings"},
         {"device not open", TestAudioDeviceConfig{2, 2}, "x", "2", "2", true, "Error, audio device is not open!"},
     };
 
