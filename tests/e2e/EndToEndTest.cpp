@@ -2,6 +2,7 @@
 #include "TolvaneApplication.h"
 
 #include "support/JackServer.h"
+#include "support/StallingJackClient.h"
 #include "support/MessageLoop.h"
 #include "support/ModalBoxRecorder.h"
 #include "support/TempHome.h"
@@ -295,4 +296,45 @@ TEST_F (EndToEnd, JackServerKilledMidRunThenStop)
     click ("startButton");
     runMessageLoopFor (300);
     EXPECT_FALSE (boxes.boxes().empty());
+}
+
+// Another client holds up the server's cycle during the run: the server
+// reports a dropout, and the result names it ahead of the files written.
+TEST_F (EndToEnd, DropoutDuringTheRunHeadsTheResult)
+{
+    auto values = baseSettings();
+    values["sweepTime"] = "1";
+    open (values);
+    StallingJackClient staller;
+    ASSERT_TRUE (staller.isActive());
+    auto* device = component->getDeviceManager().getCurrentAudioDevice();
+    ASSERT_NE (device, nullptr);
+    const int before = device->getXRunCount();
+    ASSERT_GE (before, 0) << "JUCE's JACK device counts dropouts";
+
+    click ("startButton");
+    ASSERT_TRUE (boxes.boxes().empty()) << boxes.boxes()[0].message;
+
+    // Four periods' stall. The message loop is not run until the device has
+    // counted the dropout, so the timer cannot have ended the run before it.
+    ASSERT_TRUE (staller.stallOnce (4 * kPeriod * 1000 / 48000));
+    const auto deadline = juce::Time::getMillisecondCounter() + 5000;
+    while (device->getXRunCount() == before && juce::Time::getMillisecondCounter() < deadline)
+        juce::Thread::sleep (5);
+    ASSERT_GT (device->getXRunCount(), before) << "the server reported no dropout";
+
+    ASSERT_TRUE (waitForBox ("Impulse response written", 20000)) << boxes.titles().joinIntoString (", ");
+    ASSERT_EQ (boxes.boxes().size(), 1u);
+    const juce::String message = boxes.boxes()[0].message;
+    const juce::String head = "Warning: audio dropouts during the measurement (";
+    const juce::String tail =
+        "); these responses may be damaged, measure again. Wrote 1 mono impulse response files: impulse_LL.wav";
+    ASSERT_TRUE (message.startsWith (head) && message.endsWith (tail)) << message;
+
+    // The count the timer read lies between the one seen above and the one now.
+    const juce::String count = message.substring (head.length(), message.length() - tail.length());
+    EXPECT_TRUE (count.containsOnly ("0123456789")) << message;
+    EXPECT_GE (count.getIntValue(), 1) << message;
+    EXPECT_LE (count.getIntValue(), device->getXRunCount() - before) << message;
+    EXPECT_EQ (writtenFiles(), juce::StringArray ({"impulse_LL.wav"}));
 }
