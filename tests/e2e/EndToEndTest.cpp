@@ -127,16 +127,33 @@ protected:
             timeoutMs);
     }
 
-    // Starts a run and waits for its result box.
+    // Starts a run and waits for its result box. A loaded machine drops out
+    // now and then, and such a run is reported as damaged: like a user, the
+    // test then measures again, so that it checks a clean run.
     void measure()
     {
-        click ("startButton");
-        ASSERT_TRUE (boxes.boxes().empty()) << boxes.boxes()[0].message;
-        runMessageLoopFor (150);
-        EXPECT_EQ (button ("startButton").getButtonText(), "Stop") << "label at the first tick after Start";
-        ASSERT_TRUE (waitForBox ("Impulse response written", 20000)) << boxes.titles().joinIntoString (", ");
-        runMessageLoopFor (150);
-        EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+        auto* device = component->getDeviceManager().getCurrentAudioDevice();
+        ASSERT_NE (device, nullptr);
+
+        // Bursts of load come and go: keep trying for up to a minute.
+        const auto giveUp = juce::Time::getMillisecondCounter() + 60000;
+        while (juce::Time::getMillisecondCounter() < giveUp)
+        {
+            boxes.clear();
+            const int dropoutsBefore = device->getXRunCount();
+            click ("startButton");
+            ASSERT_TRUE (boxes.boxes().empty()) << boxes.boxes()[0].message;
+            runMessageLoopFor (150);
+            EXPECT_EQ (button ("startButton").getButtonText(), "Stop") << "label at the first tick after Start";
+            ASSERT_TRUE (waitForBox ("Impulse response written", 20000)) << boxes.titles().joinIntoString (", ");
+            runMessageLoopFor (150);
+            EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+
+            if (device->getXRunCount() == dropoutsBefore)
+                return;
+            runMessageLoopFor (500);
+        }
+        FAIL() << "every run had audio dropouts";
     }
 
     juce::StringArray writtenFiles() const
