@@ -25,16 +25,11 @@ public:
     // (at most timeoutMs); true when the stall happened.
     bool stallOnce (int milliseconds, int timeoutMs = 5000);
 
-    // The dropouts the server has reported to this client.
-    int xruns() const { return xrunCount.load(); }
-
 private:
     static int process (jack_nframes_t numFrames, void* arg);
-    static int xrun (void* arg);
 
     jack_client_t* client = nullptr;
     bool active = false;
     std::atomic<int> stallMs{0};
     std::atomic<int> stallsDone{0};
-    std::atomic<int> xrunCount{0};
 };
