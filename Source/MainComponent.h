@@ -118,6 +118,11 @@ private:
     int32_t playPos = 0;             // audio thread only while the device runs
     std::atomic<bool> runDone { false }; // audio thread -> timer
 
+    // The device's dropout count when the run started (negative when it
+    // cannot count), and the dropouts the timer found when it ended the run.
+    int xrunsAtStart = -1;
+    int runDropouts = 0;
+
     juce::AudioDeviceManager deviceManager;
 
     // Peak hand-over from the audio thread to the meters.

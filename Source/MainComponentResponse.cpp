@@ -4,6 +4,7 @@
 #include "MeasureMemory.h"
 #include "MlsCorrelation.h"
 #include "ResponsePostProcess.h"
+#include "RunDropouts.h"
 #include "RunLayout.h"
 #include "SettingsNumbers.h"
 #include "SweepDeconvolution.h"
@@ -13,7 +14,8 @@ void MainComponent::computeResponse()
     int32_t responseLen = isMls ? (int32_t)mlsLen : (int32_t)(sweepLen + gapLen);
     const int32_t numResponses = numPlayChan > 0 && numRecChan > 0 ? numPlayChan * numRecChan : 0;
     float** responses = measureAlloc<float*> ((uint64_t)numResponses);
-    juce::String statusText;
+    // A run with dropouts still gives its files, but says first that they may be damaged.
+    juce::String statusText = dropoutWarning (runDropouts);
     const int outFmtId = outFmtCombo->getSelectedId();
 
     RecordedRun run;
@@ -43,7 +45,7 @@ void MainComponent::computeResponse()
 
         std::string sentences;
         computed = postProcessResponses (responses, numResponses, responseLen, options, sentences);
-        statusText = juce::String (sentences);
+        statusText += juce::String (sentences);
     }
 
     if (!computed)

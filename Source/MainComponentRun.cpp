@@ -1,6 +1,7 @@
 #include "MainComponent.h"
 
 #include "RunBlock.h"
+#include "RunDropouts.h"
 
 static_assert (MainComponent::kNumMeteredChannels == kRunBlockMeteredChannels,
                "the callback meters as many channels as the meters show");
@@ -41,6 +42,7 @@ void MainComponent::timerCallback()
         {
             // stop() returns only once no callback runs, so the buffers are ours again.
             device->stop();
+            runDropouts = newDropouts (xrunsAtStart, device->getXRunCount());
             measuring = false;
             computeResponse();
         }

@@ -146,6 +146,8 @@ void MainComponent::startMeasurement()
 
     playPos = 0;
     runDone.store (false, std::memory_order_release);
+    xrunsAtStart = device->getXRunCount();
+    runDropouts = 0;
     device->start (this);
     measuring = true;
 }

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
+
+#include "log/QvLog.h"
 
 namespace
 {
@@ -117,4 +121,81 @@ TEST_F (RunTimer, WithoutADeviceTheLabelStaysAndNoRunEnds)
     EXPECT_TRUE (peer().state().measuring) << "no device: the run cannot end";
     EXPECT_TRUE (boxes.boxes().empty());
     EXPECT_LT (meter ("inMeterComp").getBar (0)->levelDb, level) << "the meters still update";
+}
+
+namespace
+{
+std::vector<std::string> gLoggedLines;
+
+void recordLogLine (void*, int, const char* line)
+{
+    gLoggedLines.push_back (line);
+}
+
+// Sends the log at level 2 to gLoggedLines while it lives.
+struct CapturedLog
+{
+    CapturedLog()
+    {
+        gQvLogFn = recordLogLine;
+        gQvLogLevel = 2;
+    }
+    ~CapturedLog()
+    {
+        gQvLogFn = savedFn;
+        gQvLogLevel = savedLevel;
+    }
+    QvLogFn savedFn = gQvLogFn;
+    int savedLevel = gQvLogLevel;
+};
+} // namespace
+
+// The device's dropout count read at Start and again when the timer ends the
+// run: a count that grew heads the status text with a warning, in the box and
+// in the log; the files are written all the same.
+TEST_F (RunTimer, DropoutsDuringTheRunHeadTheStatusText)
+{
+    const juce::String written = "Wrote a single 1-channel impulse response file: impulse.wav";
+    const struct
+    {
+        int atStart, atEnd;
+        const char* warning;
+    } cases[] = {
+        {-1, -1, ""}, // the fixture's run: a device that cannot count
+        {0, 0, ""},
+        {4, 4, ""}, // dropouts before the run are not the run's
+        {0, 1, "Warning: audio dropouts during the measurement (1); these responses may be damaged, measure again. "},
+        {3, 15, "Warning: audio dropouts during the measurement (12); these responses may be damaged, measure again. "},
+        {7, 2, ""},  // the count started again: a reopened device
+        {-1, 3, ""}, // no count at the start
+    };
+
+    const CapturedLog log;
+    for (size_t i = 0; i < std::size (cases); ++i)
+    {
+        const auto& c = cases[i];
+        SCOPED_TRACE ("case " + std::to_string (i));
+        boxes.clear();
+        gLoggedLines.clear();
+        outDir.getChildFile ("impulse.wav").deleteFile();
+
+        if (i > 0)
+        {
+            device->xrunCount = c.atStart;
+            ASSERT_TRUE (clickStart().empty()) << "the run did not start";
+        }
+        for (int b = 0; b < 5; ++b)
+            ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.25f; }));
+        device->xrunCount = c.atEnd;
+        component->timerCallback();
+
+        const juce::String status = juce::String (c.warning) + written;
+        ASSERT_EQ (boxes.boxes().size(), 1u);
+        EXPECT_EQ (boxes.boxes()[0].title, "Impulse response written");
+        EXPECT_EQ (boxes.boxes()[0].message, status);
+        ASSERT_EQ (gLoggedLines.size(), 1u);
+        EXPECT_NE (gLoggedLines[0].find (("MainComponent " + status + "\n").toStdString()), std::string::npos)
+            << gLoggedLines[0];
+        EXPECT_TRUE (outDir.getChildFile ("impulse.wav").existsAsFile());
+    }
 }

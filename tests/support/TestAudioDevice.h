@@ -44,6 +44,7 @@ public:
     juce::BigInteger getActiveInputChannels() const override;
     int getOutputLatencyInSamples() override;
     int getInputLatencyInSamples() override;
+    int getXRunCount() const noexcept override { return xrunCount; }
 
     // Runs one block of the current callback on the calling thread, with the
     // inputs from input(channel, frame); returns false when not playing.
@@ -55,6 +56,10 @@ public:
     // Makes isOpen() report false while the channels stay active.
     bool reportClosed = false;
     int numStarts = 0;
+
+    // What getXRunCount reports: the dropouts so far, -1 for a device that
+    // cannot count them.
+    int xrunCount = -1;
 
     // The outputs of the last block run, one array per active output.
     juce::AudioBuffer<float> lastOutput;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <jack/jack.h>
+
+#include <atomic>
+#include <string>
+
+// A JACK client of its own on the server that JACK_DEFAULT_SERVER names (a
+// JackServer's), which holds up its process callback on demand as an
+// overloaded client would. The server then misses its cycle and reports a
+// dropout (an xrun) to every client.
+class StallingJackClient
+{
+public:
+    explicit StallingJackClient (const std::string& name = "tolvane_staller");
+    ~StallingJackClient();
+
+    StallingJackClient (const StallingJackClient&) = delete;
+    StallingJackClient& operator= (const StallingJackClient&) = delete;
+
+    // Opened and activated: its callback runs every cycle.
+    bool isActive() const { return active; }
+
+    // The next process callback sleeps for milliseconds. Waits until it has
+    // (at most timeoutMs); true when the stall happened.
+    bool stallOnce (int milliseconds, int timeoutMs = 5000);
+
+private:
+    static int process (jack_nframes_t numFrames, void* arg);
+
+    jack_client_t* client = nullptr;
+    bool active = false;
+    std::atomic<int> stallMs{0};
+    std::atomic<int> stallsDone{0};
+};
