@@ -43,6 +43,17 @@ struct MeasureTestPeer
                 c.recordBuffer, c.playPos,     c.runDone.load()};
     }
 
+    // Hands the meters new peaks as the audio callback does: 16 per side.
+    void publishPeaks (const float* in, const float* out)
+    {
+        for (int ch = 0; ch < MainComponent::kNumMeteredChannels; ++ch)
+        {
+            c.peakIn[ch].store (in[ch]);
+            c.peakOut[ch].store (out[ch]);
+        }
+        c.newPeaks.store (true);
+    }
+
     // The record buffer, for laying a simulated recording into it.
     int16_t* recordBuffer() { return c.recordBuffer; }
 

@@ -2,8 +2,11 @@
 
 #include "MeterComponent.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace
@@ -25,7 +28,8 @@ struct RepaintCounter : juce::CachedComponentImage
     int& count;
 };
 
-// Paints like the software renderer and notes each glyph's font height and place.
+// Paints like the software renderer and notes each glyph: its number, font
+// height, baseline origin and colour.
 struct GlyphRecorder : juce::LowLevelGraphicsSoftwareRenderer
 {
     struct Glyph
@@ -33,17 +37,40 @@ struct GlyphRecorder : juce::LowLevelGraphicsSoftwareRenderer
         float fontHeight;
         float x;
         float y;
+        int number;
+        juce::Colour colour;
     };
 
     explicit GlyphRecorder (const juce::Image& image) : juce::LowLevelGraphicsSoftwareRenderer (image) {}
 
+    void setFill (const juce::FillType& fill) override
+    {
+        colours.back() = fill.colour;
+        juce::LowLevelGraphicsSoftwareRenderer::setFill (fill);
+    }
+
+    void saveState() override
+    {
+        colours.push_back (colours.back());
+        juce::LowLevelGraphicsSoftwareRenderer::saveState();
+    }
+
+    void restoreState() override
+    {
+        if (colours.size() > 1)
+            colours.pop_back();
+        juce::LowLevelGraphicsSoftwareRenderer::restoreState();
+    }
+
     void drawGlyph (int glyphNumber, const juce::AffineTransform& t) override
     {
-        glyphs.push_back ({getFont().getHeight(), t.getTranslationX(), t.getTranslationY()});
+        glyphs.push_back (
+            {getFont().getHeight(), t.getTranslationX(), t.getTranslationY(), glyphNumber, colours.back()});
         juce::LowLevelGraphicsSoftwareRenderer::drawGlyph (glyphNumber, t);
     }
 
     std::vector<Glyph> glyphs;
+    std::vector<juce::Colour> colours{juce::Colours::black};
 };
 
 class MeterTest : public ::testing::Test
@@ -369,5 +396,166 @@ TEST_F (MultiMeterTest, LabelPastTheEndOfTheArrayIsEmpty)
     const auto glyphs = labelGlyphs (meter);
     ASSERT_EQ (glyphs.size(), 1u);
     EXPECT_NEAR (glyphs[0].x, (float)(meter.getBar (0)->getX() + meter.barWidth / 2), 6.0f);
+}
+
+// A text that the meter draws centred in a box, in a font of the given height.
+struct CentredText
+{
+    juce::String text;
+    juce::Rectangle<int> box;
+    float fontHeight;
+
+    juce::Font font() const { return juce::Font (fontHeight); }
+
+    // Where the glyphs of a centred single line go: the line's advance width
+    // and its font height centred in the box.
+    float left() const
+    {
+        juce::Array<int> numbers;
+        juce::Array<float> offsets;
+        font().getGlyphPositions (text, numbers, offsets);
+        return (float)box.getX() + ((float)box.getWidth() - (offsets.getLast() - offsets.getFirst())) * 0.5f;
+    }
+    float baseline() const
+    {
+        return (float)box.getY() + ((float)box.getHeight() - font().getHeight()) * 0.5f + font().getAscent();
+    }
+
+    std::vector<GlyphRecorder::Glyph> glyphs (juce::Colour colour) const
+    {
+        juce::Array<int> numbers;
+        juce::Array<float> offsets;
+        font().getGlyphPositions (text, numbers, offsets);
+        std::vector<GlyphRecorder::Glyph> result;
+        for (int i = 0; i < numbers.size(); ++i)
+            result.push_back ({fontHeight, left() + offsets[i] - offsets[0], baseline(), numbers[i], colour});
+        return result;
+    }
+
+    // The area the glyphs may ink, with a margin for anti-aliasing.
+    juce::Rectangle<int> inkArea() const
+    {
+        const float width = font().getStringWidthFloat (text);
+        return juce::Rectangle<float> (left(), baseline() - font().getAscent(), width, font().getHeight())
+            .getSmallestIntegerContainer()
+            .expanded (2);
+    }
+};
+
+// The meter of the main window, 224 x 184, painted on its own (its bars are
+// child components that paint themselves): the background and its outline,
+// the title, a channel label under every bar, the dB scale left of the first
+// bar with each label centred on its level, and a tick left of every bar at
+// every level of the scale.
+TEST_F (MultiMeterTest, PaintsFrameTitleLabelsScaleAndTicks)
+{
+    const juce::Colour background (0xff203040);
+    const juce::Colour text (0xfff0f0f0);
+    const juce::Colour outline (0xff8e989b);
+
+    // The scale's levels from -96 dB at the bottom to 0 dB at the top, and
+    // their rows: 34 + trunc((1 - k / 7) * 116) for a bar 116 high at y 34.
+    const char* const levelTexts[kMeterTabN] = {"-96", "-48", "-36", "-24", "-12", "-6", "-3", "0"};
+    const int levelRows[kMeterTabN] = {150, 133, 116, 100, 83, 67, 50, 34};
+
+    struct Case
+    {
+        int n;
+        const char* title;
+        float labelFontHeight;
+        int firstBarX, barWidth, barPitch;
+    };
+    const Case cases[] = {
+        {2, "IN", 14.0f, 61, 24, 48},
+        {16, "OUT", 10.0f, 4, 6, 12},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (juce::String (c.n) + " bars");
+        juce::StringArray labels;
+        for (int i = 0; i < c.n; ++i)
+            labels.add (c.n == 2 ? juce::String (i == 0 ? "L" : "R") : juce::String (i));
+
+        meter.setMaxNumChan (16);
+        meter.setBounds (0, 0, 224, 184);
+        meter.setNumChan (c.n);
+        meter.setTitle (c.title);
+        meter.setChanLabels (labels);
+        meter.setBackgroundColour (background);
+        meter.setTextColour (text);
+        meter.setOutlineColour (outline);
+
+        juce::Image image (juce::Image::ARGB, 224, 184, true);
+        GlyphRecorder recorder (image);
+        {
+            juce::Graphics g (recorder);
+            meter.paint (g);
+        }
+
+        std::vector<CentredText> texts;
+        texts.push_back ({c.title, {0, 0, 224, 30}, 14.0f});
+        for (int i = 0; i < c.n; ++i)
+            texts.push_back (
+                {labels[i], {30 + c.firstBarX + i * c.barPitch + c.barWidth / 2 - 15, 154, 30, 30}, c.labelFontHeight});
+        for (int k = 0; k < kMeterTabN; ++k)
+            texts.push_back ({levelTexts[k], {c.firstBarX, levelRows[k] - 8, 30, 16}, 10.0f});
+
+        // Every text in its place, font and colour, and nothing else written.
+        auto drawn = recorder.glyphs;
+        for (const auto& t : texts)
+            for (const auto& want : t.glyphs (text))
+            {
+                auto found = std::find_if (drawn.begin(), drawn.end(),
+                                           [&want] (const GlyphRecorder::Glyph& g)
+                                           {
+                                               return g.number == want.number && g.fontHeight == want.fontHeight &&
+                                                      std::abs (g.x - want.x) < 0.5f &&
+                                                      std::abs (g.y - want.y) < 0.5f && g.colour == want.colour;
+                                           });
+                EXPECT_NE (found, drawn.end()) << "\"" << t.text << "\" in " << t.box.toString() << ": glyph at "
+                                               << want.x << ", " << want.y << " not drawn as expected";
+                if (found != drawn.end())
+                    drawn.erase (found);
+            }
+        for (const auto& g : drawn)
+            ADD_FAILURE() << "unexpected glyph " << g.number << " at " << g.x << ", " << g.y;
+
+        // Outside the texts: the outline on the edges, a 2 x 1 tick just left
+        // of every bar on each level row (on the bar's last row for -96 dB),
+        // and the background everywhere else.
+        std::set<std::pair<int, int>> ticks;
+        for (int k = 0; k < kMeterTabN; ++k)
+            for (int i = 0; i < c.n; ++i)
+            {
+                const int x = 30 + c.firstBarX + i * c.barPitch - 2;
+                const int y = levelRows[k] - (k == 0 ? 1 : 0);
+                ticks.insert ({x, y});
+                ticks.insert ({x + 1, y});
+            }
+
+        std::vector<juce::Rectangle<int>> inkAreas;
+        for (const auto& t : texts)
+            inkAreas.push_back (t.inkArea());
+
+        int wrongPixels = 0;
+        for (int y = 0; y < 184; ++y)
+            for (int x = 0; x < 224; ++x)
+            {
+                const bool edge = x == 0 || y == 0 || x == 223 || y == 183;
+                const bool tick = ticks.count ({x, y}) > 0;
+                const bool inText = std::any_of (inkAreas.begin(), inkAreas.end(),
+                                                 [x, y] (const juce::Rectangle<int>& r) { return r.contains (x, y); });
+                if (!edge && !tick && inText)
+                    continue;
+
+                const auto want = edge || tick ? outline : background;
+                const auto pixel = image.getPixelAt (x, y);
+                if (pixel != want && ++wrongPixels <= 5)
+                    ADD_FAILURE() << "pixel " << x << ", " << y << " is " << pixel.toDisplayString (true) << ", not "
+                                  << want.toDisplayString (true);
+            }
+        EXPECT_EQ (wrongPixels, 0);
+    }
 }
 } // namespace

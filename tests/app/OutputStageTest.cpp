@@ -9,7 +9,12 @@
 
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -256,6 +261,61 @@ TEST_F (OutputStage, MissingResponsesAreAnErrorNotACrash)
     EXPECT_FALSE (runOutputStage (request (kOutputSingleFile, 1, 1), nullptr, 8, status));
     ASSERT_EQ (boxes.boxes().size(), 1u);
     EXPECT_EQ (boxes.boxes()[0].message, "Error writing file impulse.wav : Out of memory");
+    EXPECT_TRUE (status.isEmpty());
+    EXPECT_TRUE (gLogged.empty());
+}
+
+// The directory is decided once per run. When it disappears while the first
+// file is being written, the next file fails: it is not sent to the working
+// directory. The first file is a named pipe that this test reads, so the
+// stage blocks in it until the directory is gone: larger than a pipe holds,
+// the file cannot be finished before the test reads it.
+TEST_F (OutputStage, DirectoryThatDisappearsMidRunFailsTheNextFile)
+{
+    const auto out = dir.getChildFile ("out");
+    const auto workingDir = dir.getChildFile ("working");
+    ASSERT_TRUE (out.createDirectory());
+    ASSERT_TRUE (workingDir.createDirectory());
+    const std::string pipePath = out.getChildFile ("impulse_L.txt").getFullPathName().toStdString();
+    ASSERT_EQ (mkfifo (pipePath.c_str(), 0600), 0);
+
+    bool directoryRemoved = false;
+    int64_t bytesRead = 0;
+    std::thread reader (
+        [&]
+        {
+            const int fd = open (pipePath.c_str(), O_RDONLY); // returns once the stage opened the file
+            if (fd < 0)
+                return;
+            directoryRemoved = unlink (pipePath.c_str()) == 0 && out.deleteFile();
+            char buffer[4096];
+            for (ssize_t n; (n = read (fd, buffer, sizeof buffer)) > 0;)
+                bytesRead += n;
+            close (fd);
+        });
+
+    const auto cwd = juce::File::getCurrentWorkingDirectory();
+    ASSERT_TRUE (workingDir.setAsCurrentWorkingDirectory());
+    auto q = request (kOutputPerOutput, 2, 1, 0);
+    q.dirText = out.getFullPathName();
+    juce::String status;
+    const int frames = 200000; // "0.125\n", then "0\n" for every other frame
+    const bool ok = run (q, frames, status);
+    cwd.setAsCurrentWorkingDirectory();
+
+    // Should the stage never have opened the pipe, the reader still waits for a writer.
+    const int fd = open (pipePath.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0)
+        close (fd);
+    reader.join();
+
+    ASSERT_TRUE (directoryRemoved);
+    EXPECT_EQ (bytesRead, 6 + 2 * (frames - 1)) << "the first file was written whole";
+    EXPECT_FALSE (ok);
+    ASSERT_EQ (boxes.boxes().size(), 1u);
+    EXPECT_EQ (boxes.boxes()[0].title, "Error");
+    EXPECT_EQ (boxes.boxes()[0].message, "Error creating file " + out.getChildFile ("impulse_R.txt").getFullPathName());
+    EXPECT_TRUE (workingDir.findChildFiles (juce::File::findFilesAndDirectories, false).isEmpty());
     EXPECT_TRUE (status.isEmpty());
     EXPECT_TRUE (gLogged.empty());
 }

@@ -1,6 +1,8 @@
 #include "MainComponentHarness.h"
 
 #include "TolvaneApplication.h"
+#include "dsp/fft.h"
+#include "dsp/fft_basis.h"
 #include "log/QvLog.h"
 #include "support/MessageLoop.h"
 #include "support/TempHome.h"
@@ -9,6 +11,7 @@
 
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -222,24 +225,125 @@ TEST_F (ShellTest, TheWindowHoldsTheFixedPanelAndATooltipWindow)
     EXPECT_EQ (tooltipWindows, 1);
 }
 
+namespace
+{
+// What the shutdown had done by two moments: when the log's stream was
+// closed, and when the main window was deleted.
+struct ShutdownMoments
+{
+    juce::File settingsFile;
+
+    bool logClosed = false;
+    bool cacheFullAtLogClose = false;
+    bool windowAtLogClose = false;
+
+    bool windowDeleted = false;
+    bool logClearedAtWindow = false;
+    bool cacheEmptyAtWindow = false;
+    bool settingsUnsavedAtWindow = false;
+
+    // The pending change (normalize "0") has not reached the file yet.
+    bool settingsUnsaved() const
+    {
+        auto xml = juce::parseXML (settingsFile);
+        auto* value = xml != nullptr ? xml->getChildByAttribute ("name", "normalize") : nullptr;
+        return value != nullptr && value->getStringAttribute ("val") == "1";
+    }
+};
+
+// A log stream that notes, as it is closed, how far the shutdown had got.
+FILE* openObservedLogStream (ShutdownMoments& moments)
+{
+    cookie_io_functions_t io{};
+    io.write = [] (void*, const char*, size_t size) -> ssize_t { return (ssize_t)size; };
+    io.close = [] (void* cookie) -> int
+    {
+        auto& m = *static_cast<ShutdownMoments*> (cookie);
+        m.logClosed = true;
+        m.cacheFullAtLogClose = lroot != nullptr;
+        m.windowAtLogClose = findMainWindow() != nullptr;
+        return 0;
+    };
+    return fopencookie (&moments, "w", io);
+}
+
+struct WindowDeletionObserver : juce::ComponentListener
+{
+    explicit WindowDeletionObserver (ShutdownMoments& m) : moments (m) {}
+
+    void componentBeingDeleted (juce::Component&) override
+    {
+        moments.windowDeleted = true;
+        moments.logClearedAtWindow = gQvLogFp == nullptr && gQvLogFn == nullptr && gQvLogFnArg == nullptr;
+        moments.cacheEmptyAtWindow = lroot == nullptr;
+        moments.settingsUnsavedAtWindow = moments.settingsUnsaved();
+    }
+
+    ShutdownMoments& moments;
+};
+} // namespace
+
+// The close button quits; the shutdown then closes the log and clears its
+// sink, frees the twiddle cache, deletes the window and, last, saves the
+// settings that are still pending.
 TEST_F (ShellTest, TheCloseButtonQuitsAndShutsDownInOrder)
 {
     GTEST_FLAG_SET (death_test_style, "threadsafe");
-    // In a child process, since quitting ends this process's message loop for good.
-    EXPECT_EXIT (
-        {
-            writeSettingsFile (settingsFile, {{"logLevel", "3"}});
-            start();
-            findMainWindow()->closeButtonPressed();
-            juce::MessageManager::getInstance()->runDispatchLoop();
-            quit();
-            const bool closed = gQvLogFp == nullptr && gQvLogFn == nullptr && findMainWindow() == nullptr;
-            // _Exit skips the fixture's destructor: remove the child's home here.
-            std::error_code ignored;
-            std::filesystem::remove_all (home.path(), ignored);
-            std::_Exit (closed ? 0 : 1);
-        },
-        ::testing::ExitedWithCode (0), "");
+    // Runs in a child process, since quitting ends this process's message loop for good.
+    auto startAndClose = [this]
+    {
+        writeSettingsFile (settingsFile, {{"logLevel", "3"}});
+        start();
+
+        ShutdownMoments moments;
+        moments.settingsFile = settingsFile;
+        std::fclose (gQvLogFp);
+        gQvLogFp = openObservedLogStream (moments);
+        gQvLogFnArg = gQvLogFp;
+
+        float samples[16] = {};
+        fft_real_packed_spect (samples, 16);
+
+        auto* window = findMainWindow();
+        WindowDeletionObserver observer (moments);
+        window->addComponentListener (&observer);
+        window->closeButtonPressed();
+        juce::MessageManager::getInstance()->runDispatchLoop();
+
+        // A change made now is still pending at shutdown: no message loop
+        // runs any more, so the store's 500 ms save cannot come first.
+        auto* norm = harness::findChildAs<juce::Button> (*window->getContentComponent(), "normButton");
+        norm->setToggleState (false, juce::sendNotificationSync);
+        const bool pendingBefore = lroot != nullptr && moments.settingsUnsaved();
+
+        quit();
+
+        const std::pair<bool, const char*> checks[] = {
+            {pendingBefore, "the cache and the pending change were there before shutdown"},
+            {moments.logClosed, "the log stream was closed"},
+            {moments.cacheFullAtLogClose, "the twiddle cache was still there when the log closed"},
+            {moments.windowAtLogClose, "the window was still there when the log closed"},
+            {moments.windowDeleted, "the window was deleted"},
+            {moments.logClearedAtWindow, "the log and its sink were cleared when the window went"},
+            {moments.cacheEmptyAtWindow, "the twiddle cache was empty when the window went"},
+            {moments.settingsUnsavedAtWindow, "the pending change was not saved before the window went"},
+            {!moments.settingsUnsaved(), "the pending change was saved in the end"},
+            {gQvLogFp == nullptr && gQvLogFn == nullptr && findMainWindow() == nullptr, "the end state"},
+        };
+        bool ok = true;
+        for (const auto& [held, what] : checks)
+            if (!held)
+            {
+                std::fprintf (stderr, "failed: %s\n", what);
+                ok = false;
+            }
+
+        // _Exit skips the fixture's destructor: remove the child's home here.
+        std::error_code ignored;
+        std::filesystem::remove_all (home.path(), ignored);
+        std::_Exit (ok ? 0 : 1);
+    };
+    EXPECT_EXIT (startAndClose(), ::testing::ExitedWithCode (0), "");
 }
 
 namespace

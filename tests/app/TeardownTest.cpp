@@ -1,4 +1,5 @@
 #include "MainComponentHarness.h"
+#include "MeasureComponentTest.h"
 
 #include "support/JackServer.h"
 #include "support/ModalBoxRecorder.h"
@@ -64,4 +65,49 @@ TEST_F (TeardownTest, WithoutARunOrADeviceTheComponentGoesQuietly)
     settings->saveIfNeeded();
     component = nullptr;
     EXPECT_FALSE (settings->needsToBeSaved());
+}
+
+namespace
+{
+class TeardownOrder : public MeasureComponentTest
+{
+};
+} // namespace
+
+// The same order, stepped on the test device: when the component goes in the
+// middle of a run, the device stops while the play and record buffers that
+// its callback reads are still the run's own.
+TEST_F (TeardownOrder, TheDeviceStopsBeforeTheRunBuffersAreFreed)
+{
+    build ({{"numPlayChan", "1"},
+            {"numRecChan", "1"},
+            {"type", "Sweep"},
+            {"sweepTime", "1"},
+            {"gapDelay", "1"},
+            {"initDelay", "0"},
+            {"ampDb", "-6"},
+            {"file", "impulse"},
+            {"dir", home->path()}});
+    auto* device = useDevice ({1, 1, 48000.0, 256});
+    ASSERT_NE (device, nullptr);
+    ASSERT_TRUE (clickStart().empty()) << "the run did not start";
+    ASSERT_TRUE (device->runBlock (256));
+
+    const auto run = peer().state();
+    ASSERT_NE (run.playBuffer, nullptr);
+    ASSERT_NE (run.recordBuffer, nullptr);
+
+    MainComponent* goingComponent = component.get();
+    int stops = 0;
+    bool buffersAtStop = false;
+    device->onStop = [&]
+    {
+        ++stops;
+        const auto now = MeasureTestPeer (*goingComponent).state();
+        buffersAtStop = now.playBuffer == run.playBuffer && now.recordBuffer == run.recordBuffer;
+    };
+
+    component = nullptr;
+    EXPECT_EQ (stops, 1);
+    EXPECT_TRUE (buffersAtStop) << "the run buffers were freed before the device stopped";
 }

@@ -199,3 +199,49 @@ TEST_F (RunTimer, DropoutsDuringTheRunHeadTheStatusText)
         EXPECT_TRUE (outDir.getChildFile ("impulse.wav").existsAsFile());
     }
 }
+
+namespace
+{
+class MeterUpdate : public MeasureComponentTest
+{
+};
+} // namespace
+
+// Each meter shows as many bars as its side has channels. Every shown bar
+// follows its own channel's peak; a bar past the shown count is never
+// updated, however loud its channel.
+TEST_F (MeterUpdate, EachShownBarFollowsItsOwnChannel)
+{
+    float in[MainComponent::kNumMeteredChannels], out[MainComponent::kNumMeteredChannels];
+    for (int ch = 0; ch < MainComponent::kNumMeteredChannels; ++ch)
+    {
+        in[ch] = 1.0f / (float)(ch + 2);
+        out[ch] = in[ch] * in[ch];
+    }
+
+    const struct
+    {
+        int outputs, inputs;
+    } cases[] = {{2, 1}, {1, 3}};
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (juce::String (c.outputs) + " outputs, " + juce::String (c.inputs) + " inputs");
+        build ({{"numPlayChan", juce::String (c.outputs)}, {"numRecChan", juce::String (c.inputs)}});
+        auto& inMeter = *harness::findChildAs<MultiMeterComponent> (*component, "inMeterComp");
+        auto& outMeter = *harness::findChildAs<MultiMeterComponent> (*component, "outMeterComp");
+        ASSERT_EQ (inMeter.getNumChan(), c.inputs);
+        ASSERT_EQ (outMeter.getNumChan(), c.outputs);
+
+        peer().publishPeaks (in, out);
+        component->updateMeters();
+
+        for (int ch = 0; ch < MainComponent::kNumMeteredChannels; ++ch)
+        {
+            const float inDb = ch < c.inputs ? 20.0f * std::log10 (in[ch]) : -96.0f;
+            const float outDb = ch < c.outputs ? 20.0f * std::log10 (out[ch]) : -96.0f;
+            EXPECT_NEAR (inMeter.getBar (ch)->levelDb, inDb, 1e-3f) << "IN bar " << ch;
+            EXPECT_NEAR (outMeter.getBar (ch)->levelDb, outDb, 1e-3f) << "OUT bar " << ch;
+        }
+    }
+}

@@ -86,6 +86,8 @@ void TestAudioDevice::stop()
 
     playing = false;
     callback->audioDeviceStopped();
+    if (onStop)
+        onStop();
 }
 
 bool TestAudioDevice::isPlaying()

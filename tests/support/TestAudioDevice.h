@@ -53,6 +53,10 @@ public:
     // The callback that the last start was given, or null.
     juce::AudioIODeviceCallback* currentCallback() const { return callback; }
 
+    // Called when a playing device stops, before stop() returns: the moment
+    // after which no callback runs.
+    std::function<void()> onStop;
+
     // Makes isOpen() report false while the channels stay active.
     bool reportClosed = false;
     int numStarts = 0;
