@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "MeasureMemory.h"
+#include "ResponseWorkers.h"
 #include "Stimulus.h"
 #include "dsp/block_convolve.h"
 
@@ -79,30 +80,66 @@ float* sweep_compute_response (const SweepParams& params, const float* inverseFi
 
 bool sweepComputeResponses (const SweepParams& params, const RecordedRun& run, float** responses)
 {
+    return sweepComputeResponses (params, run, responses, responseWorkerCount (pairCount (run)));
+}
+
+bool sweepComputeResponses (const SweepParams& params, const RecordedRun& run, float** responses, int numWorkers)
+{
     const uint64_t responseLen = run.layout.sweepLen + run.layout.gapLen;
     const uint64_t N = sweepSampleCount (params);
-    int16_t* window = measureAlloc<int16_t> (responseLen);
+    const int64_t numPairs = pairCount (run);
     float* inverseFilter = measureAlloc<float> (N);
-    bool ok = window != nullptr && inverseFilter != nullptr;
+
+    if (inverseFilter == nullptr)
+        return false;
+
+    const float E = sweepInverseFilter (params, inverseFilter);
+    const float g = E > 0.0f ? 1.0f / E : 0.0f;
+
+    // Transformed once for all pairs, here on the calling thread, which also builds the twiddle tables the workers
+    // read. A sweep of no samples gives silent responses.
+    block_filter* filter = N > 0 ? measureBlockFilter (inverseFilter, (int64_t)N) : nullptr;
+    std::free (inverseFilter);
+
+    if (N > 0 && filter == nullptr)
+        return false;
+
+    WorkerArrays arrays (numPairs, numWorkers);
+    bool ok = arrays.allocate (responseLen, responseLen, filter);
 
     if (ok)
     {
-        const float E = sweepInverseFilter (params, inverseFilter);
+        ok = forEachPair (numPairs, arrays.count,
+                          [&] (int worker, int64_t m)
+                          {
+                              float* response = measureAlloc<float> (responseLen);
+                              responses[m] = response;
 
-        for (int32_t p = 0; ok && p < run.numPlayChan; ++p)
-        {
-            for (int32_t r = 0; ok && r < run.numRecChan; ++r)
-            {
-                copyRecordChannel (run.recordBuffer, run.recordFrames, run.recChans, r, segmentStart (run.layout, p),
-                                   window, responseLen);
-                float* response = sweep_compute_response (params, inverseFilter, E, window, responseLen);
-                responses[p * run.numRecChan + r] = response;
-                ok = response != nullptr;
-            }
-        }
+                              if (response == nullptr)
+                                  return false;
+
+                              if (filter == nullptr || responseLen == 0)
+                                  return true;
+
+                              // The response's lag 0 is sample N - 1 of the convolution.
+                              const WorkerArrays::Worker& w = arrays.workers[worker];
+                              copyRecordChannel (
+                                  run.recordBuffer, run.recordFrames, run.recChans, (int32_t)(m % run.numRecChan),
+                                  segmentStart (run.layout, (int32_t)(m / run.numRecChan)), w.window, responseLen);
+
+                              for (uint64_t i = 0; i < responseLen; ++i)
+                                  w.signal[i] = (float)w.window[i] / 32767.0f;
+
+                              block_filter_convolve (filter, w.signal, (long)responseLen, (long)N - 1,
+                                                     (long)responseLen, response, w.scratch);
+
+                              for (uint64_t i = 0; i < responseLen; ++i)
+                                  response[i] *= g;
+
+                              return true;
+                          });
     }
 
-    std::free (window);
-    std::free (inverseFilter);
+    block_filter_free (filter);
     return ok;
 }

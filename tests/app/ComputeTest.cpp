@@ -5,6 +5,7 @@
 
 #include "MeasureComponentTest.h"
 #include "MeasureMemory.h"
+#include "ResponseWorkers.h"
 #include "support/SimulatedSystem.h"
 #include "support/WavReadBack.h"
 
@@ -201,6 +202,6 @@ TEST_F (Compute, OutOfMemoryShowsOneBoxAndWritesNothing)
         EXPECT_EQ (outDir.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0) << "request " << n;
     }
 
-    // Table, window, inverse filter, three per pair, then the crop's table and one per pair.
-    EXPECT_EQ (failures, 3 + 4 * 3 + 1 + 4);
+    // Table, inverse filter, its transform, three per thread, one per pair, then the crop's table and one per pair.
+    EXPECT_EQ (failures, 3 + 3 * responseWorkerCount (4) + 4 + 1 + 4);
 }
