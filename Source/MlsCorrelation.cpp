@@ -6,6 +6,42 @@
 #include "MeasureMemory.h"
 #include "ResponseWorkers.h"
 
+namespace
+{
+// Pair m's response (L samples, the reference's length) from the reference prepared as filter, in one worker's
+// arrays: the arithmetic of mls_compute_response, with the sequence's scale g and the averaging scale s.
+void correlatePair (const RecordedRun& run, int64_t m, const block_filter* filter, int32_t numAverages, float g,
+                    float s, const WorkerArrays::Worker& w, float* response)
+{
+    const int64_t L = run.layout.mlsLen;
+    const uint64_t len = (uint64_t)L;
+    const int32_t p = (int32_t)(m / run.numRecChan), r = (int32_t)(m % run.numRecChan);
+
+    // Output p's first period is the lead-in; the periods after it are averaged.
+    copyRecordChannel (run.recordBuffer, run.recordFrames, run.recChans, r, segmentStart (run.layout, p) + len,
+                       w.window, (uint64_t)numAverages * len);
+
+    float* sum = w.signal;
+    std::fill (sum, sum + len, 0.0f);
+
+    for (int32_t k = 0; k < numAverages; ++k)
+        for (uint64_t i = 0; i < len; ++i)
+            sum[i] += (float)w.window[(uint64_t)k * len + i];
+
+    // The period written twice makes the linear convolution circular over lags 0 .. L - 1.
+    for (uint64_t i = 0; i < len; ++i)
+        sum[len + i] = sum[i];
+
+    for (uint64_t i = 0; i < 2 * len; ++i)
+        sum[i] *= g;
+
+    block_filter_convolve (filter, sum, 2 * L, L - 1, L, response, w.scratch);
+
+    for (uint64_t i = 0; i < len; ++i)
+        response[i] *= s;
+}
+} // namespace
+
 float* mls_compute_response (const int16_t* mlsSeq, int64_t L, const int16_t* window, int32_t numAverages)
 {
     const uint64_t len = L > 0 ? (uint64_t)L : 0;
@@ -83,7 +119,7 @@ bool mlsComputeResponses (const int16_t* mlsSeq, int32_t numAverages, const Reco
     // The sequence's amplitude a: every element is +a or -a.
     const int32_t a = silent ? 0 : (mlsSeq[0] < 0 ? -(int32_t)mlsSeq[0] : (int32_t)mlsSeq[0]);
     const float g = a > 0 ? (float)(1.0 / a) : 0.0f;
-    const float s = (float)(1.0 / (double)(L * (int64_t)numAverages));
+    const float s = silent ? 0.0f : (float)(1.0 / (double)(L * (int64_t)numAverages));
 
     // The reference is the same for every pair: transformed once, here on the calling thread, which also builds
     // the twiddle tables the workers read.
@@ -118,41 +154,13 @@ bool mlsComputeResponses (const int16_t* mlsSeq, int32_t numAverages, const Reco
         ok = forEachPair (numPairs, arrays.count,
                           [&] (int worker, int64_t m)
                           {
-                              float* response = measureAlloc<float> (len);
-                              responses[m] = response;
+                              responses[m] = measureAlloc<float> (len);
 
-                              if (response == nullptr)
-                                  return false;
+                              if (responses[m] != nullptr && filter != nullptr)
+                                  correlatePair (run, m, filter, numAverages, g, s, arrays.workers[(size_t)worker],
+                                                 responses[m]);
 
-                              if (filter == nullptr)
-                                  return true;
-
-                              // Output p's first period is the lead-in; the periods after it are averaged.
-                              const WorkerArrays::Worker& w = arrays.workers[worker];
-                              copyRecordChannel (
-                                  run.recordBuffer, run.recordFrames, run.recChans, (int32_t)(m % run.numRecChan),
-                                  segmentStart (run.layout, (int32_t)(m / run.numRecChan)) + len, w.window, windowLen);
-
-                              float* sum = w.signal;
-                              std::fill (sum, sum + len, 0.0f);
-
-                              for (int32_t k = 0; k < numAverages; ++k)
-                                  for (uint64_t i = 0; i < len; ++i)
-                                      sum[i] += (float)w.window[(uint64_t)k * len + i];
-
-                              // The period written twice makes the linear convolution circular over lags 0 .. L - 1.
-                              for (uint64_t i = 0; i < len; ++i)
-                                  sum[len + i] = sum[i];
-
-                              for (uint64_t i = 0; i < 2 * len; ++i)
-                                  sum[i] *= g;
-
-                              block_filter_convolve (filter, sum, 2 * L, L - 1, L, response, w.scratch);
-
-                              for (uint64_t i = 0; i < len; ++i)
-                                  response[i] *= s;
-
-                              return true;
+                              return responses[m] != nullptr;
                           });
     }
 

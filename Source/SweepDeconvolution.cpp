@@ -11,7 +11,26 @@
 namespace
 {
 constexpr double kTwoPi = 6.283185307179586;
+
+// Pair m's response (count samples) from the inverse filter of N taps, prepared as filter, with the normaliser's
+// inverse g, in one worker's arrays: the arithmetic of sweep_compute_response.
+void deconvolvePair (const RecordedRun& run, int64_t m, const block_filter* filter, uint64_t N, float g,
+                     const WorkerArrays::Worker& w, float* response, uint64_t count)
+{
+    const int32_t p = (int32_t)(m / run.numRecChan), r = (int32_t)(m % run.numRecChan);
+    copyRecordChannel (run.recordBuffer, run.recordFrames, run.recChans, r, segmentStart (run.layout, p), w.window,
+                       count);
+
+    for (uint64_t i = 0; i < count; ++i)
+        w.signal[i] = (float)w.window[i] / 32767.0f;
+
+    // Lag 0 of the response is sample N - 1 of the convolution.
+    block_filter_convolve (filter, w.signal, (long)count, (long)N - 1, (long)count, response, w.scratch);
+
+    for (uint64_t i = 0; i < count; ++i)
+        response[i] *= g;
 }
+} // namespace
 
 float sweepInverseFilter (const SweepParams& params, float* inverseFilter)
 {
@@ -112,31 +131,13 @@ bool sweepComputeResponses (const SweepParams& params, const RecordedRun& run, f
         ok = forEachPair (numPairs, arrays.count,
                           [&] (int worker, int64_t m)
                           {
-                              float* response = measureAlloc<float> (responseLen);
-                              responses[m] = response;
+                              responses[m] = measureAlloc<float> (responseLen);
 
-                              if (response == nullptr)
-                                  return false;
+                              if (responses[m] != nullptr && filter != nullptr && responseLen > 0)
+                                  deconvolvePair (run, m, filter, N, g, arrays.workers[(size_t)worker], responses[m],
+                                                  responseLen);
 
-                              if (filter == nullptr || responseLen == 0)
-                                  return true;
-
-                              // The response's lag 0 is sample N - 1 of the convolution.
-                              const WorkerArrays::Worker& w = arrays.workers[worker];
-                              copyRecordChannel (
-                                  run.recordBuffer, run.recordFrames, run.recChans, (int32_t)(m % run.numRecChan),
-                                  segmentStart (run.layout, (int32_t)(m / run.numRecChan)), w.window, responseLen);
-
-                              for (uint64_t i = 0; i < responseLen; ++i)
-                                  w.signal[i] = (float)w.window[i] / 32767.0f;
-
-                              block_filter_convolve (filter, w.signal, (long)responseLen, (long)N - 1,
-                                                     (long)responseLen, response, w.scratch);
-
-                              for (uint64_t i = 0; i < responseLen; ++i)
-                                  response[i] *= g;
-
-                              return true;
+                              return responses[m] != nullptr;
                           });
     }
 
