@@ -1,21 +1,25 @@
 #include "MeasureMemory.h"
 
+#include <atomic>
 #include <cstdlib>
 
 #include "dsp/block_convolve.h"
 
 namespace
 {
-// Requests left before the injected failure; -1 when none is set.
-int requestsBeforeFailure = -1;
+// Requests left before the injected failure; -1 when none is set. Counted down by every thread that asks for memory.
+std::atomic<int> requestsBeforeFailure{-1};
 
-// Decides whether this request is the one to fail.
+// Decides whether this request is the one to fail; exactly one request fails, whichever thread makes it.
 bool measureRequestFails()
 {
-    if (requestsBeforeFailure < 0)
-        return false;
+    int left = requestsBeforeFailure.load();
 
-    return requestsBeforeFailure-- == 0;
+    while (left >= 0)
+        if (requestsBeforeFailure.compare_exchange_weak (left, left - 1))
+            return left == 0;
+
+    return false;
 }
 } // namespace
 
@@ -61,4 +65,12 @@ float* measureConvolve (const float* h, int64_t nh, const float* x, int64_t nx)
 
     long outLen = 0;
     return f_block_convolve (h, (long)nh, x, (long)nx, &outLen);
+}
+
+block_filter* measureBlockFilter (const float* h, int64_t nh)
+{
+    if (measureRequestFails())
+        return nullptr;
+
+    return block_filter_new (h, (long)nh);
 }

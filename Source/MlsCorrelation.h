@@ -13,7 +13,12 @@
 float* mls_compute_response (const int16_t* mlsSeq, int64_t L, const int16_t* window, int32_t numAverages);
 
 // Fills responses[p * R + r] for every measured output p and recorded input r
-// from the numAverages periods that follow output p's lead-in period. Returns
-// false when an allocation fails; the entries made so far stay in the table
-// for the caller to release.
+// from the numAverages periods that follow output p's lead-in period, bit for
+// bit what mls_compute_response gives, on one thread per core
+// (responseWorkerCount). Returns false when an allocation fails; the entries
+// made so far stay in the table for the caller to release.
 bool mlsComputeResponses (const int16_t* mlsSeq, int32_t numAverages, const RecordedRun& run, float** responses);
+
+// The same on numWorkers threads (clamped to 1 .. P × R).
+bool mlsComputeResponses (const int16_t* mlsSeq, int32_t numAverages, const RecordedRun& run, float** responses,
+                          int numWorkers);

@@ -4,13 +4,33 @@
 #include <cstdlib>
 
 #include "MeasureMemory.h"
+#include "ResponseWorkers.h"
 #include "Stimulus.h"
 #include "dsp/block_convolve.h"
 
 namespace
 {
 constexpr double kTwoPi = 6.283185307179586;
+
+// Pair m's response (count samples) from the inverse filter of N taps, prepared as filter, with the normaliser's
+// inverse g, in one worker's arrays: the arithmetic of sweep_compute_response.
+void deconvolvePair (const RecordedRun& run, int64_t m, const block_filter* filter, uint64_t N, float g,
+                     const WorkerArrays::Worker& w, float* response, uint64_t count)
+{
+    const int32_t p = (int32_t)(m / run.numRecChan), r = (int32_t)(m % run.numRecChan);
+    copyRecordChannel (run.recordBuffer, run.recordFrames, run.recChans, r, segmentStart (run.layout, p), w.window,
+                       count);
+
+    for (uint64_t i = 0; i < count; ++i)
+        w.signal[i] = (float)w.window[i] / 32767.0f;
+
+    // Lag 0 of the response is sample N - 1 of the convolution.
+    block_filter_convolve (filter, w.signal, (long)count, (long)N - 1, (long)count, response, w.scratch);
+
+    for (uint64_t i = 0; i < count; ++i)
+        response[i] *= g;
 }
+} // namespace
 
 float sweepInverseFilter (const SweepParams& params, float* inverseFilter)
 {
@@ -79,30 +99,48 @@ float* sweep_compute_response (const SweepParams& params, const float* inverseFi
 
 bool sweepComputeResponses (const SweepParams& params, const RecordedRun& run, float** responses)
 {
+    return sweepComputeResponses (params, run, responses, responseWorkerCount (pairCount (run)));
+}
+
+bool sweepComputeResponses (const SweepParams& params, const RecordedRun& run, float** responses, int numWorkers)
+{
     const uint64_t responseLen = run.layout.sweepLen + run.layout.gapLen;
     const uint64_t N = sweepSampleCount (params);
-    int16_t* window = measureAlloc<int16_t> (responseLen);
+    const int64_t numPairs = pairCount (run);
     float* inverseFilter = measureAlloc<float> (N);
-    bool ok = window != nullptr && inverseFilter != nullptr;
+
+    if (inverseFilter == nullptr)
+        return false;
+
+    const float E = sweepInverseFilter (params, inverseFilter);
+    const float g = E > 0.0f ? 1.0f / E : 0.0f;
+
+    // Transformed once for all pairs, here on the calling thread, which also builds the twiddle tables the workers
+    // read. A sweep of no samples gives silent responses.
+    block_filter* filter = N > 0 ? measureBlockFilter (inverseFilter, (int64_t)N) : nullptr;
+    std::free (inverseFilter);
+
+    if (N > 0 && filter == nullptr)
+        return false;
+
+    WorkerArrays arrays (numPairs, numWorkers);
+    bool ok = arrays.allocate (responseLen, responseLen, filter);
 
     if (ok)
     {
-        const float E = sweepInverseFilter (params, inverseFilter);
+        ok = forEachPair (numPairs, arrays.count,
+                          [&] (int worker, int64_t m)
+                          {
+                              responses[m] = measureAlloc<float> (responseLen);
 
-        for (int32_t p = 0; ok && p < run.numPlayChan; ++p)
-        {
-            for (int32_t r = 0; ok && r < run.numRecChan; ++r)
-            {
-                copyRecordChannel (run.recordBuffer, run.recordFrames, run.recChans, r, segmentStart (run.layout, p),
-                                   window, responseLen);
-                float* response = sweep_compute_response (params, inverseFilter, E, window, responseLen);
-                responses[p * run.numRecChan + r] = response;
-                ok = response != nullptr;
-            }
-        }
+                              if (responses[m] != nullptr && filter != nullptr && responseLen > 0)
+                                  deconvolvePair (run, m, filter, N, g, arrays.workers[(size_t)worker], responses[m],
+                                                  responseLen);
+
+                              return responses[m] != nullptr;
+                          });
     }
 
-    std::free (window);
-    std::free (inverseFilter);
+    block_filter_free (filter);
     return ok;
 }

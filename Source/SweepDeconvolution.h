@@ -23,6 +23,10 @@ float* sweep_compute_response (const SweepParams& params, const float* inverseFi
 
 // Fills responses[p * R + r] for every measured output p and recorded input r
 // with the response of the sweepLen + gapLen frames from output p's segment
-// start. Returns false when an allocation fails; the entries made so far stay
-// in the table for the caller to release.
+// start, bit for bit what sweep_compute_response gives, on one thread per
+// core (responseWorkerCount). Returns false when an allocation fails; the
+// entries made so far stay in the table for the caller to release.
 bool sweepComputeResponses (const SweepParams& params, const RecordedRun& run, float** responses);
+
+// The same on numWorkers threads (clamped to 1 .. P × R).
+bool sweepComputeResponses (const SweepParams& params, const RecordedRun& run, float** responses, int numWorkers);

@@ -1,6 +1,11 @@
-// The kernels side by side with their plain rendering and with FFTW3f, in one run:
+// The kernels side by side with their plain rendering and with FFTW3f, and the response computation on one thread
+// against every core, in one run:
 //   build/bench/dsp_bench --benchmark_counters_tabular=true
+#include "MlsCorrelation.h"
+#include "ResponseWorkers.h"
+#include "Stimulus.h"
 #include "SweepDeconvolution.h"
+#include "support/SequentialResponses.h"
 #include "dsp/block_convolve.h"
 #include "dsp/fft.h"
 #include "plain_kernels.h"
@@ -163,59 +168,74 @@ double memoryMiB (const char* field)
     return kib / 1024.0;
 }
 
-// The sweep deconvolution of every output/input pair, step for step as the application's sweepComputeResponses
-// does it but with the kernels to compare: a 10 s sweep at 48 kHz from 20 Hz to 24 kHz, its exponentially weighted
-// time-reversed inverse filter, and for each pair the recorded sweep plus 5 s gap scaled from 16 bits, convolved,
-// sliced from lag 0 and normalised.
-struct SweepWorkload
+// The impulse responses of P x P output/input pairs from a recording of noise, as the application computes them:
+// "sequential" is one loop over the pairs with f_block_convolve for each (the computation before it ran on every
+// core), "parallel" the application's own sweepComputeResponses / mlsComputeResponses on every core.
+// Sweep: a 10 s sweep at 48 kHz from 20 Hz to 24 kHz with a 5 s gap, a 480000-tap inverse filter over 720000
+// samples per pair. MLS: order 16 (L = 65535) with 4 averages after the lead-in period.
+enum class Method
 {
-    static constexpr double fs = 48000.0, T = 10.0, f1 = 20.0, f2 = 24000.0, amplitude = 0.5;
-    static constexpr long sweepLen = 480000, count = 720000;
-    std::vector<float> inverseFilter;
-    float norm = 0.0f;
+    sweep,
+    mls
+};
 
-    SweepWorkload()
+enum class Path
+{
+    sequential,
+    parallel
+};
+
+constexpr long sweepLen = 480000, sweepResponseLen = 720000;
+constexpr int mlsBits = 16, mlsAverages = 4;
+constexpr long mlsLen = (1L << mlsBits) - 1;
+const SweepParams sweepParams = {48000.0, 20.0, 24000.0, 10.0, 0.0, 0.5};
+
+// A recording of P segments (one per output) with P interleaved channels, as the run buffers hold it.
+struct Recording
+{
+    std::vector<int16_t> frames;
+    std::vector<int16_t> mlsSeq;
+    RecordedRun run;
+
+    Recording (Method method, int channels)
     {
-        const double ln = std::log (f2 / f1), K = ((f1 * 6.283185307179586) * T) / ln;
-        std::vector<double> x ((size_t)sweepLen);
-        double E = 0.0;
-        for (long n = 0; n < sweepLen; ++n)
-        {
-            x[(size_t)n] = amplitude * std::sin (K * (std::exp ((((double)n / fs) * ln) / T) - 1.0));
-            E += x[(size_t)n] * x[(size_t)n] / std::exp (((((double)(sweepLen - 1 - n)) / fs) * ln) / T);
-        }
-        norm = (float)E;
-        inverseFilter.resize ((size_t)sweepLen);
-        for (long k = 0; k < sweepLen; ++k)
-            inverseFilter[(size_t)k] = (float)(x[(size_t)(sweepLen - 1 - k)] / std::exp ((((double)k / fs) * ln) / T));
+        const bool mls = method == Method::mls;
+        RunLayout& layout = run.layout;
+        layout.sweepLen = mls ? 0 : (uint64_t)sweepLen;
+        layout.gapLen = mls ? 0 : (uint64_t)(sweepResponseLen - sweepLen);
+        layout.mlsLen = mls ? mlsLen : 0;
+        layout.segmentLen = mls ? (uint64_t)((mlsAverages + 1) * mlsLen) : (uint64_t)sweepResponseLen;
+        layout.totalLen = layout.segmentLen * (uint64_t)channels;
+
+        frames.resize (layout.totalLen * (uint64_t)channels);
+        std::mt19937 gen (4);
+        std::uniform_int_distribution<int> dist (-20000, 20000);
+        for (int16_t& s : frames)
+            s = (int16_t)dist (gen);
+
+        mlsSeq.resize ((size_t)mlsLen);
+        generateMls (mlsBits, 16384, mlsSeq.data(), mlsLen);
+
+        run.recordBuffer = frames.data();
+        run.recordFrames = layout.totalLen;
+        run.recChans = channels;
+        run.numPlayChan = channels;
+        run.numRecChan = channels;
+    }
+
+    uint64_t responseLen() const { return run.layout.mlsLen > 0 ? (uint64_t)mlsLen : (uint64_t)sweepResponseLen; }
+
+    bool compute (Path path, float** responses) const
+    {
+        if (run.layout.mlsLen > 0)
+            return path == Path::sequential ? sequentialMlsResponses (mlsSeq.data(), mlsAverages, run, responses)
+                                            : mlsComputeResponses (mlsSeq.data(), mlsAverages, run, responses);
+        return path == Path::sequential ? sequentialSweepResponses (sweepParams, run, responses)
+                                        : sweepComputeResponses (sweepParams, run, responses);
     }
 };
 
-const SweepWorkload& sweepWorkload()
-{
-    static const SweepWorkload w;
-    return w;
-}
-
-float* sweepResponse (const Kernels& k, const SweepWorkload& w, const int16_t* rec, long count)
-{
-    const long nh = SweepWorkload::sweepLen;
-    float* buf = (float*)malloc ((size_t)count * sizeof (float));
-    for (long i = 0; i < count; ++i)
-        buf[i] = rec[i] / 32767.0f;
-    long convLen = 0;
-    float* conv = k.convolve (w.inverseFilter.data(), nh, buf, count, &convLen);
-    float* result = (float*)malloc ((size_t)count * sizeof (float));
-    f_copy (result, conv + nh - 1, (unsigned long)count);
-    const float g = 1.0f / w.norm;
-    for (long i = 0; i < count; ++i)
-        result[i] *= g;
-    free (conv);
-    free (buf);
-    return result;
-}
-
-uint64_t hashResponses (const std::vector<float*>& responses, long count)
+uint64_t hashResponses (const std::vector<float*>& responses, uint64_t count)
 {
     uint64_t hash = 1469598103934665603ull;
     for (const float* r : responses)
@@ -229,69 +249,13 @@ uint64_t hashResponses (const std::vector<float*>& responses, long count)
     return hash;
 }
 
-// A recording of P segments of sweep + gap with R interleaved channels, as the run buffers hold it.
-struct Recording
-{
-    int channels;
-    std::vector<int16_t> frames;
+// Bits of the sequential run's responses per method and channel count, for the parallel run to compare with.
+uint64_t sequentialHash[2][17];
 
-    explicit Recording (int n) : channels (n), frames ((size_t)SweepWorkload::count * n * n)
-    {
-        std::mt19937 gen (4);
-        std::uniform_int_distribution<int> dist (-20000, 20000);
-        for (int16_t& s : frames)
-            s = (int16_t)dist (gen);
-    }
-};
-
-enum class SweepPath
-{
-    plain,
-    fast,
-    application
-};
-
-void computeWithKernels (const Kernels& k, const Recording& rec, std::vector<float*>& responses)
-{
-    const SweepWorkload& w = sweepWorkload();
-    const long count = SweepWorkload::count;
-    const int channels = rec.channels;
-    std::vector<int16_t> window ((size_t)count);
-    for (int p = 0; p < channels; ++p)
-        for (int r = 0; r < channels; ++r)
-        {
-            for (long i = 0; i < count; ++i)
-                window[(size_t)i] = rec.frames[((size_t)p * count + (size_t)i) * channels + r];
-            responses[(size_t)(p * channels + r)] = sweepResponse (k, w, window.data(), count);
-        }
-}
-
-void computeWithApplication (const Recording& rec, std::vector<float*>& responses)
-{
-    const SweepParams params = {SweepWorkload::fs,       SweepWorkload::f1, SweepWorkload::f2, SweepWorkload::T, 0.0,
-                                SweepWorkload::amplitude};
-    RecordedRun run;
-    run.recordBuffer = rec.frames.data();
-    run.recordFrames = (uint64_t)SweepWorkload::count * rec.channels;
-    run.recChans = rec.channels;
-    run.numPlayChan = rec.channels;
-    run.numRecChan = rec.channels;
-    run.layout.sweepLen = SweepWorkload::sweepLen;
-    run.layout.gapLen = SweepWorkload::count - SweepWorkload::sweepLen;
-    run.layout.segmentLen = SweepWorkload::count;
-    run.layout.totalLen = run.recordFrames;
-    sweepComputeResponses (params, run, responses.data());
-}
-
-// Bits of the plain run's responses per pair count, so that the later runs can say whether theirs are the same.
-uint64_t plainResponsesHash[17];
-
-void sweepComputation (benchmark::State& state, SweepPath path)
+void responseComputation (benchmark::State& state, Method method, Path path)
 {
     const int channels = (int)state.range (0);
-    const Recording rec (channels);
-    const long count = SweepWorkload::count;
-    sweepWorkload();
+    const Recording rec (method, channels);
 
     uint64_t hash = 0;
     double peak = 0.0, start = 0.0;
@@ -305,13 +269,10 @@ void sweepComputation (benchmark::State& state, SweepPath path)
         start = memoryMiB ("VmRSS");
         state.ResumeTiming();
         std::vector<float*> responses ((size_t)channels * channels, nullptr);
-        if (path == SweepPath::application)
-            computeWithApplication (rec, responses);
-        else
-            computeWithKernels (path == SweepPath::plain ? plainKernels : fastKernels, rec, responses);
+        const bool ok = rec.compute (path, responses.data());
         peak = memoryMiB ("VmHWM");
         state.PauseTiming();
-        hash = hashResponses (responses, count);
+        hash = ok ? hashResponses (responses, rec.responseLen()) : 0;
         for (float* r : responses)
             free (r);
         state.ResumeTiming();
@@ -320,10 +281,69 @@ void sweepComputation (benchmark::State& state, SweepPath path)
     // at its peak; the difference is what the computation itself needs.
     state.counters["start_MiB"] = start;
     state.counters["peak_MiB"] = peak;
-    if (path == SweepPath::plain)
-        plainResponsesHash[channels] = hash;
-    else if (plainResponsesHash[channels] != 0)
-        state.counters["same_as_plain"] = hash == plainResponsesHash[channels] ? 1.0 : 0.0;
+    state.counters["threads"] = path == Path::sequential ? 1 : responseWorkerCount ((int64_t)channels * channels);
+    uint64_t& reference = sequentialHash[(int)method][channels];
+    if (path == Path::sequential)
+        reference = hash;
+    else if (reference != 0)
+        state.counters["same_bits"] = hash == reference ? 1.0 : 0.0;
+}
+
+// Sixteen signals convolved with one filter on one thread: f_block_convolve for each, against one block filter
+// for all (its transform counted once), each result in a new array.
+enum class ManySignals
+{
+    repeated,
+    blockFilter
+};
+
+void manySignals (benchmark::State& state, ManySignals mode)
+{
+    const long nh = (long)state.range (0), nx = (long)state.range (1);
+    const int signals = 16;
+    const std::vector<float> h = randomSignal (nh, 2);
+    std::vector<std::vector<float>> x;
+    for (int i = 0; i < signals; ++i)
+        x.push_back (randomSignal (nx, 10 + (unsigned)i));
+    const long len = nh + nx - 1;
+
+    bool same = true;
+    for (auto _ : state)
+    {
+        if (mode == ManySignals::repeated)
+        {
+            for (int i = 0; i < signals; ++i)
+            {
+                long outLen = 0;
+                float* y = f_block_convolve (h.data(), nh, x[(size_t)i].data(), nx, &outLen);
+                benchmark::DoNotOptimize (y);
+                free (y);
+            }
+            continue;
+        }
+        block_filter* filter = block_filter_new (h.data(), nh);
+        float* scratch = (float*)malloc ((size_t)block_filter_scratch_floats (filter) * sizeof (float));
+        for (int i = 0; i < signals; ++i)
+        {
+            float* y = (float*)malloc ((size_t)len * sizeof (float));
+            block_filter_convolve (filter, x[(size_t)i].data(), nx, 0, len, y, scratch);
+            benchmark::DoNotOptimize (y);
+            if (i == signals - 1)
+            {
+                state.PauseTiming();
+                long outLen = 0;
+                float* expected = f_block_convolve (h.data(), nh, x[(size_t)i].data(), nx, &outLen);
+                same = same && std::memcmp (y, expected, (size_t)len * sizeof (float)) == 0;
+                free (expected);
+                state.ResumeTiming();
+            }
+            free (y);
+        }
+        free (scratch);
+        block_filter_free (filter);
+    }
+    if (mode == ManySignals::blockFilter)
+        state.counters["same_bits"] = same ? 1.0 : 0.0;
 }
 } // namespace
 
@@ -341,20 +361,31 @@ BENCHMARK_CAPTURE (convolution, plain, plainKernels)
     ->Unit (benchmark::kMillisecond);
 BENCHMARK (fftwConvolution)->Args ({480000, 720000})->Args ({32767, 65534})->Unit (benchmark::kMillisecond);
 
-// Plain first, so that the later runs can compare their responses with the plain run's. "application" is the
-// program's own sweepComputeResponses, which runs the fast kernels.
-BENCHMARK_CAPTURE (sweepComputation, plain, SweepPath::plain)
+BENCHMARK_CAPTURE (manySignals, repeated, ManySignals::repeated)
+    ->Args ({480000, 720000})
+    ->Args ({65535, 131070})
+    ->Unit (benchmark::kMillisecond);
+BENCHMARK_CAPTURE (manySignals, blockFilter, ManySignals::blockFilter)
+    ->Args ({480000, 720000})
+    ->Args ({65535, 131070})
+    ->Unit (benchmark::kMillisecond);
+
+// Sequential first, so that the parallel runs can compare their responses with it.
+BENCHMARK_CAPTURE (responseComputation, sweep_sequential, Method::sweep, Path::sequential)
     ->Arg (2)
     ->Arg (16)
     ->Iterations (1)
     ->Unit (benchmark::kSecond);
-BENCHMARK_CAPTURE (sweepComputation, fast, SweepPath::fast)
+BENCHMARK_CAPTURE (responseComputation, sweep_parallel, Method::sweep, Path::parallel)
     ->Arg (2)
     ->Arg (16)
     ->Iterations (1)
     ->Unit (benchmark::kSecond);
-BENCHMARK_CAPTURE (sweepComputation, application, SweepPath::application)
-    ->Arg (2)
+BENCHMARK_CAPTURE (responseComputation, mls_sequential, Method::mls, Path::sequential)
+    ->Arg (16)
+    ->Iterations (1)
+    ->Unit (benchmark::kSecond);
+BENCHMARK_CAPTURE (responseComputation, mls_parallel, Method::mls, Path::parallel)
     ->Arg (16)
     ->Iterations (1)
     ->Unit (benchmark::kSecond);

@@ -5,6 +5,7 @@
 
 #include "MeasureComponentTest.h"
 #include "MeasureMemory.h"
+#include "ResponseWorkers.h"
 #include "support/SimulatedSystem.h"
 #include "support/WavReadBack.h"
 
@@ -194,9 +195,10 @@ TEST_F (Compute, OutOfMemoryShowsOneBoxAndWritesNothing)
     useDevice ({2, 2});
     startAndRecord (halfGainDelay10);
 
-    // Table, window, inverse filter, three per pair, then the crop's table and
-    // one per pair; after them the output stage's interleave buffer.
-    const int computeRequests = 3 + 4 * 3 + 1 + 4;
+    // Table, inverse filter, its transform, three per thread, one per pair,
+    // then the crop's table and one per pair; after them the output stage's
+    // interleave buffer.
+    const int computeRequests = 3 + 3 * responseWorkerCount (4) + 4 + 1 + 4;
     int failures = 0;
 
     for (int n = 0; n < 100; ++n)

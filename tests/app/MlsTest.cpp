@@ -99,10 +99,14 @@ TEST (MlsResponse, EveryFailedAllocationIsReported)
     const auto s = simulateRun (simulatedMlsRun (48000, 8, 2, 0.0f, 0.0f, 2), 0.0f, 2, 2, 2,
                                 [] (int, int) { return std::vector<float>{1.0f}; });
 
-    const int failures = countReportedAllocationFailures (4, [&] (float** responses) {
-        return mlsComputeResponses (s.stimulus.data(), 2, s.recorded(), responses);
-    });
+    // On four threads a request fails while the other workers are in the middle of their pairs.
+    for (const int numWorkers : {1, 4})
+    {
+        const int failures = countReportedAllocationFailures (
+            4, [&] (float** responses)
+            { return mlsComputeResponses (s.stimulus.data(), 2, s.recorded(), responses, numWorkers); });
 
-    // Window, then per pair: response, reference, period sum, convolution.
-    EXPECT_EQ (failures, 1 + 4 * 4);
+        // Reference, its transform, then per thread: window, period sum, scratch; then one response per pair.
+        EXPECT_EQ (failures, 2 + 3 * numWorkers + 4) << numWorkers << " threads";
+    }
 }

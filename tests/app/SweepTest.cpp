@@ -107,10 +107,14 @@ TEST (SweepResponse, EveryFailedAllocationIsReported)
     const auto s = simulateRun (simulatedSweepRun (8000, 0.05f, 0.01f, 0.0f, 2), 0.0f, 2, 2, 2,
                                 [] (int, int) { return std::vector<float>{1.0f}; });
 
-    const int failures = countReportedAllocationFailures (4, [&] (float** responses) {
-        return sweepComputeResponses (s.sweepParams, s.recorded(), responses);
-    });
+    // On four threads a request fails while the other workers are in the middle of their pairs.
+    for (const int numWorkers : {1, 4})
+    {
+        const int failures = countReportedAllocationFailures (
+            4, [&] (float** responses)
+            { return sweepComputeResponses (s.sweepParams, s.recorded(), responses, numWorkers); });
 
-    // Window, inverse filter, then per pair: result, input copy, convolution.
-    EXPECT_EQ (failures, 2 + 4 * 3);
+        // Inverse filter, its transform, then per thread: window, signal, scratch; then one response per pair.
+        EXPECT_EQ (failures, 2 + 3 * numWorkers + 4) << numWorkers << " threads";
+    }
 }
