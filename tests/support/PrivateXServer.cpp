@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,17 +26,23 @@ PrivateXServer::PrivateXServer()
     const std::string fd = std::to_string (fds[1]);
     const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
                           "1280x1024x24", "-nolisten",  "tcp",      nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init (&actions);
-    posix_spawn_file_actions_addclose (&actions, fds[0]);
-    pid_t child = -1;
-    const int spawned = posix_spawnp (&child, "Xvfb", &actions, nullptr, const_cast<char**> (argv), environ);
-    posix_spawn_file_actions_destroy (&actions);
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        // The server goes with the test process, even when a time limit kills it.
+        prctl (PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit (1);
+        close (fds[0]);
+        execvp ("Xvfb", const_cast<char**> (argv));
+        _exit (127);
+    }
     close (fds[1]);
-    if (spawned != 0)
+    if (child < 0)
     {
         close (fds[0]);
-        ADD_FAILURE() << "cannot start Xvfb: " << std::strerror (spawned);
+        ADD_FAILURE() << "fork: " << std::strerror (errno);
         return;
     }
     pid = child;
