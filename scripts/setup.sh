@@ -23,6 +23,11 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
+    if [ ${#sudo_cmd[@]} -gt 0 ] && ! command -v sudo >/dev/null; then
+        echo "${#missing[@]} of the Debian packages Tolvane needs are not installed; installing them needs root, and sudo is not installed." >&2
+        echo "Run this once as root: su - -c '$(realpath "$0")'" >&2
+        exit 1
+    fi
     export DEBIAN_FRONTEND=noninteractive
     # jackd2 asks about real-time priority; answer it up front.
     echo "jackd2 jackd/tweak_rt_limits boolean false" | "${sudo_cmd[@]}" debconf-set-selections
