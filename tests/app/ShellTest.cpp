@@ -17,8 +17,6 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-extern char** environ;
-
 namespace
 {
 // The keys and texts a first start writes, in the order they are seeded.
