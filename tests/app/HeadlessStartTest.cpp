@@ -1,18 +1,16 @@
 #include "TolvaneApplication.h"
+#include "support/ProgramUnderTest.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 #include <juce_core/juce_core.h>
 
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace
 {
@@ -22,25 +20,12 @@ struct ProgramRun
     juce::String out, err;
 };
 
-juce::File programFile()
-{
-    return juce::File::getSpecialLocation (juce::File::currentExecutableFile)
-        .getParentDirectory()
-        .getParentDirectory()
-        .getChildFile ("Tolvane");
-}
-
 // Runs the real program with this process's environment, DISPLAY set to
 // display (or removed when display is null), for at most 20 s, and keeps
 // what it wrote to standard output and standard error.
 ProgramRun runProgram (const char* display, const juce::File& outputFolder)
 {
-    std::vector<std::string> variables;
-    for (char** v = environ; *v != nullptr; ++v)
-        if (std::strncmp (*v, "DISPLAY=", 8) != 0)
-            variables.emplace_back (*v);
-    if (display != nullptr)
-        variables.push_back (std::string ("DISPLAY=") + display);
+    auto variables = environmentWithDisplay (display);
 
     std::vector<char*> envp;
     for (auto& v : variables)
@@ -56,7 +41,7 @@ ProgramRun runProgram (const char* display, const juce::File& outputFolder)
     posix_spawn_file_actions_addopen (&actions, 2, errFile.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC,
                                       0600);
 
-    const std::string path = programFile().getFullPathName().toStdString();
+    const std::string path = builtProgram().getFullPathName().toStdString();
     char* argv[] = {const_cast<char*> (path.c_str()), nullptr};
     pid_t pid = -1;
     ProgramRun run;
@@ -101,7 +86,7 @@ juce::String absentDisplay()
 // leaving the settings file as it was.
 TEST (HeadlessStart, WithoutADisplayTheProgramSaysWhyAndExitsWithStatusOne)
 {
-    ASSERT_TRUE (programFile().existsAsFile()) << programFile().getFullPathName();
+    ASSERT_TRUE (builtProgram().existsAsFile()) << builtProgram().getFullPathName();
 
     struct Case
     {

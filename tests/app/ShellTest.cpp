@@ -6,6 +6,7 @@
 #include "log/QvLog.h"
 #include "support/MessageLoop.h"
 #include "support/PrivateXServer.h"
+#include "support/ProgramUnderTest.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -422,10 +423,7 @@ int waitForExit (pid_t pid, int timeoutMs)
 // window is kept as a screenshot in test-artifacts/ for people to look at.
 TEST_F (ShellTest, TheProgramStartsShowsItsWindowAndQuits)
 {
-    const auto program = juce::File::getSpecialLocation (juce::File::currentExecutableFile)
-                             .getParentDirectory()
-                             .getParentDirectory()
-                             .getChildFile ("Tolvane");
+    const auto program = builtProgram();
     ASSERT_TRUE (program.existsAsFile()) << program.getFullPathName();
 
     PrivateXServer xServer;

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <string>
+#include <vector>
+
+// The Tolvane executable of this build, beside the test programs' folder.
+juce::File builtProgram();
+
+// This process's environment for a child process, as "NAME=value" texts, with
+// DISPLAY set to display, or removed when display is null.
+std::vector<std::string> environmentWithDisplay (const char* display);
