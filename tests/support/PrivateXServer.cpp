@@ -1,5 +1,7 @@
 #include "support/PrivateXServer.h"
 
+#include "support/ProgramUnderTest.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -11,21 +13,32 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 PrivateXServer::PrivateXServer()
 {
-    // Xvfb picks a free display number itself and writes it to this pipe once
-    // it accepts clients.
+    // Numbers from 200 up: left to itself Xvfb takes the lowest free one, often
+    // :0, where a program started without DISPLAY would find it. A number that
+    // another server holds, or takes first, makes Xvfb exit; the next is tried.
+    const int first = 200 + (int)(getpid() % 500);
+    for (int number = first; number < first + 50 && displayName.empty(); ++number)
+        if (!juce::File ("/tmp/.X" + juce::String (number) + "-lock").exists())
+            startOn (number);
+    if (displayName.empty())
+        ADD_FAILURE() << "Xvfb did not start on any of :" << first << " to :" << first + 49;
+}
+
+void PrivateXServer::startOn (int number)
+{
+    // Xvfb writes its display number to this pipe once it accepts clients.
     int fds[2];
     if (pipe (fds) != 0)
     {
         ADD_FAILURE() << "pipe: " << std::strerror (errno);
         return;
     }
+    const std::string display = ":" + std::to_string (number);
     const std::string fd = std::to_string (fds[1]);
-    const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
-                          "1280x1024x24", "-nolisten",  "tcp",      nullptr};
+    const char* argv[] = {"Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen",
+                          "0",    "1280x1024x24",  "-nolisten",  "tcp",      nullptr};
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child == 0)
@@ -45,22 +58,25 @@ PrivateXServer::PrivateXServer()
         ADD_FAILURE() << "fork: " << std::strerror (errno);
         return;
     }
-    pid = child;
 
-    std::string number;
+    std::string reported;
     pollfd readable{fds[0], POLLIN, 0};
     while (poll (&readable, 1, 20000) == 1)
     {
         char c = 0;
         if (read (fds[0], &c, 1) != 1 || c == '\n')
             break;
-        number += c;
+        reported += c;
     }
     close (fds[0]);
-    if (number.empty())
-        ADD_FAILURE() << "Xvfb did not report its display";
-    else
-        displayName = ":" + number;
+    if (reported == std::to_string (number))
+    {
+        pid = child;
+        displayName = display;
+        return;
+    }
+    kill (child, SIGTERM);
+    waitpid (child, nullptr, 0);
 }
 
 PrivateXServer::~PrivateXServer()
@@ -74,10 +90,5 @@ PrivateXServer::~PrivateXServer()
 
 std::vector<std::string> PrivateXServer::environment() const
 {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e)
-        if (std::strncmp (*e, "DISPLAY=", 8) != 0)
-            env.emplace_back (*e);
-    env.push_back ("DISPLAY=" + displayName);
-    return env;
+    return environmentWithDisplay (displayName.c_str());
 }

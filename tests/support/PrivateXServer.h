@@ -27,6 +27,9 @@ public:
     std::vector<std::string> environment() const;
 
 private:
+    // Starts Xvfb on display :number; on success sets pid and displayName.
+    void startOn (int number);
+
     int pid = -1;
     std::string displayName;
 };
