@@ -92,6 +92,59 @@ TEST_F (SettingsRestore, StoredTextsThatMatchNoItemStayInTheFile)
     }
 }
 
+namespace
+{
+// Runs the message loop until every message posted before this call has been
+// delivered: the queue is first in, first out.
+void deliverMessagesPostedSoFar()
+{
+    auto delivered = std::make_shared<bool> (false);
+    juce::MessageManager::callAsync ([delivered] { *delivered = true; });
+    EXPECT_TRUE (runMessageLoopUntil ([delivered] { return *delivered; }, 60000));
+}
+
+const std::pair<const char*, const char*> timingKeys[] = {
+    {"gapDelay", "gapDelayCombo"}, {"sweepTime", "sweepTimeCombo"}, {"initDelay", "initDelayCombo"}};
+
+const juce::String digitsAtTheBound = juce::String::repeatedString ("5", MainComponent::kMaxTimingTextLength);
+} // namespace
+
+// A stored timing text longer than any timing value is unusable: the combo
+// shows the fallback, the empty text, and the file keeps what the user wrote.
+TEST_F (SettingsRestore, TimingTextsBeyondTheBoundTakeTheFallbackAndStayInTheFile)
+{
+    struct Case
+    {
+        const char* what;
+        juce::String text;
+        bool restored;
+    };
+    const Case cases[] = {
+        {"at the bound", digitsAtTheBound, true},
+        {"at the bound in characters, one more in bytes",
+         digitsAtTheBound.dropLastCharacters (1) + juce::String (juce::CharPointer_UTF8 ("\xc2\xb5")), true},
+        {"one character beyond the bound", digitsAtTheBound + "5", false},
+    };
+
+    for (const auto& [key, control] : timingKeys)
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE (juce::String (key) + ", " + c.what);
+            build (seededWith (key, c.text), false);
+            EXPECT_EQ (stored (key), c.text);
+
+            auto& combo = this->combo (control);
+            EXPECT_EQ (combo.getText(), c.restored ? c.text : juce::String());
+            EXPECT_EQ (combo.getSelectedId(), 0);
+
+            // A restored text is written back once start-up is over, over this mark;
+            // a text that was not restored leaves the mark where it is.
+            settings->setValue (key, "untouched");
+            deliverMessagesPostedSoFar();
+            EXPECT_EQ (stored (key), c.restored ? c.text : juce::String ("untouched"));
+        }
+}
+
 TEST_F (SettingsRestore, MissingKeysTakeTheirFallbacks)
 {
     build ({});
