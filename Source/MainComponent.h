@@ -36,8 +36,8 @@ public:
     static constexpr int kNumMeteredChannels = 16;
 
     // The most characters a timing combo ("gapDelay", "sweepTime", "initDelay")
-    // shows: far more than any number of seconds needs, and far too few for
-    // the window to stall laying the text out.
+    // shows or takes typed: far more than any number of seconds needs, and far
+    // too few for the window to stall laying the text out.
     static constexpr int kMaxTimingTextLength = 64;
 
     explicit MainComponent (juce::PropertiesFile* settings);

@@ -467,3 +467,73 @@ TEST_F (SettingsHandlers, AComboLeftWithoutAChoiceWritesNothing)
         EXPECT_EQ (stored (key), before) << name;
     }
 }
+
+namespace
+{
+// The editor that the combo's text label has open, if any.
+juce::TextEditor* openEditor (juce::ComboBox& combo)
+{
+    for (auto* child : combo.getChildren())
+        if (auto* label = dynamic_cast<juce::Label*> (child))
+            return label->getCurrentTextEditor();
+    return nullptr;
+}
+} // namespace
+
+// The combos' text labels are made anew when the panel goes into a window and
+// when the look-and-feel changes; the bound holds on each of them.
+TEST_F (SettingsHandlers, TypingOrPastingIntoTheTimingCombosStopsAtTheBound)
+{
+    build (seeded);
+    juce::LookAndFeel_V4 otherLook;
+    juce::DocumentWindow window ("Tolvane", juce::Colours::lightgrey, juce::DocumentWindow::allButtons);
+
+    const juce::String typed = juce::String::repeatedString ("7", MainComponent::kMaxTimingTextLength);
+    const juce::String pasted = juce::String::repeatedString ("8", MainComponent::kMaxTimingTextLength);
+
+    for (const bool intoTheWindow : {true, false})
+    {
+        const char* when = intoTheWindow ? "in a window" : "after a change of look-and-feel";
+        if (intoTheWindow)
+        {
+            window.setContentNonOwned (component.get(), true);
+            window.setVisible (true);
+        }
+        else
+        {
+            component->setLookAndFeel (&otherLook);
+        }
+
+        for (const auto& [key, control] :
+             {std::pair{"gapDelay", "gapDelayCombo"}, std::pair{"sweepTime", "sweepTimeCombo"}})
+        {
+            SCOPED_TRACE (juce::String (control) + ", " + when);
+            auto& combo = this->combo (control);
+
+            combo.showEditor();
+            auto* editor = openEditor (combo);
+            ASSERT_NE (editor, nullptr);
+            ASSERT_TRUE (runMessageLoopUntil ([editor] { return editor->hasKeyboardFocus (false); }, 60000));
+
+            editor->setText ({}, false);
+            for (int i = 0; i < MainComponent::kMaxTimingTextLength + 10; ++i)
+                editor->keyPressed (juce::KeyPress ('7', 0, '7'));
+            EXPECT_EQ (editor->getText(), typed);
+
+            // Over all of it: a megabyte of text on the clipboard.
+            editor->selectAll();
+            juce::SystemClipboard::copyTextToClipboard (juce::String::repeatedString ("8", 1 << 20));
+            editor->paste();
+            ASSERT_EQ (openEditor (combo), editor) << "the editor closed";
+            EXPECT_EQ (editor->getTotalNumChars(), MainComponent::kMaxTimingTextLength);
+            EXPECT_TRUE (editor->getText() == pasted);
+
+            editor->keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+            deliverMessagesPostedSoFar();
+            EXPECT_EQ (combo.getText(), pasted);
+            EXPECT_EQ (stored (key), pasted);
+        }
+    }
+
+    component->setLookAndFeel (nullptr);
+}
