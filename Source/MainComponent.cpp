@@ -1,5 +1,6 @@
 #include "MainComponent.h"
 
+#include "BoundedTextComboBox.h"
 #include "MakerWebPage.h"
 #include "MeasurementTables.h"
 #include "QVLogo.h"
@@ -26,7 +27,11 @@ void addLabel (juce::Component& panel, std::unique_ptr<juce::Label>& label, cons
 void addCombo (juce::Component& panel, std::unique_ptr<juce::ComboBox>& combo, const char* name, const char* tooltip,
                bool editableText, juce::ComboBox::Listener* listener, juce::Rectangle<int> bounds)
 {
-    combo = std::make_unique<juce::ComboBox> (name);
+    // Only the timing combos take typed text; it is bounded like their restored text.
+    if (editableText)
+        combo = std::make_unique<BoundedTextComboBox> (name, MainComponent::kMaxTimingTextLength);
+    else
+        combo = std::make_unique<juce::ComboBox> (name);
     panel.addAndMakeVisible (combo.get());
     combo->setTooltip (juce::translate (tooltip));
     combo->setEditableText (editableText);

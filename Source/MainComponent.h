@@ -35,6 +35,11 @@ class MainComponent : public juce::Component,
 public:
     static constexpr int kNumMeteredChannels = 16;
 
+    // The most characters a timing combo ("gapDelay", "sweepTime", "initDelay")
+    // shows or takes typed: far more than any number of seconds needs, and far
+    // too few for the window to stall laying the text out.
+    static constexpr int kMaxTimingTextLength = 64;
+
     explicit MainComponent (juce::PropertiesFile* settings);
     ~MainComponent() override;
 

@@ -19,10 +19,17 @@ juce::String mlsLengthText (int bits)
 }
 
 // Shows the stored text, selecting the item of that text if there is one, and
-// stores the shown text back on every change from now on.
+// stores the shown text back on every change from now on. A text too long to
+// be a timing value is unusable: the combo keeps its fallback, the empty
+// text, and as nothing changed nothing is written back, so the file keeps
+// what the user wrote.
 void restoreFreeText (juce::ComboBox& combo, juce::PropertiesFile& settings, const juce::String& key)
 {
-    combo.setText (settings.getValue (key, juce::String()), juce::sendNotificationAsync);
+    const auto stored = settings.getValue (key, juce::String());
+
+    if (stored.length() <= MainComponent::kMaxTimingTextLength)
+        combo.setText (stored, juce::sendNotificationAsync);
+
     combo.onChange = [&combo, &settings, key] { settings.setValue (key, combo.getText()); };
 }
 } // namespace

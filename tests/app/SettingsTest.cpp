@@ -92,6 +92,59 @@ TEST_F (SettingsRestore, StoredTextsThatMatchNoItemStayInTheFile)
     }
 }
 
+namespace
+{
+// Runs the message loop until every message posted before this call has been
+// delivered: the queue is first in, first out.
+void deliverMessagesPostedSoFar()
+{
+    auto delivered = std::make_shared<bool> (false);
+    juce::MessageManager::callAsync ([delivered] { *delivered = true; });
+    EXPECT_TRUE (runMessageLoopUntil ([delivered] { return *delivered; }, 60000));
+}
+
+const std::pair<const char*, const char*> timingKeys[] = {
+    {"gapDelay", "gapDelayCombo"}, {"sweepTime", "sweepTimeCombo"}, {"initDelay", "initDelayCombo"}};
+
+const juce::String digitsAtTheBound = juce::String::repeatedString ("5", MainComponent::kMaxTimingTextLength);
+} // namespace
+
+// A stored timing text longer than any timing value is unusable: the combo
+// shows the fallback, the empty text, and the file keeps what the user wrote.
+TEST_F (SettingsRestore, TimingTextsBeyondTheBoundTakeTheFallbackAndStayInTheFile)
+{
+    struct Case
+    {
+        const char* what;
+        juce::String text;
+        bool restored;
+    };
+    const Case cases[] = {
+        {"at the bound", digitsAtTheBound, true},
+        {"at the bound in characters, one more in bytes",
+         digitsAtTheBound.dropLastCharacters (1) + juce::String (juce::CharPointer_UTF8 ("\xc2\xb5")), true},
+        {"one character beyond the bound", digitsAtTheBound + "5", false},
+    };
+
+    for (const auto& [key, control] : timingKeys)
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE (juce::String (key) + ", " + c.what);
+            build (seededWith (key, c.text), false);
+            EXPECT_EQ (stored (key), c.text);
+
+            auto& combo = this->combo (control);
+            EXPECT_EQ (combo.getText(), c.restored ? c.text : juce::String());
+            EXPECT_EQ (combo.getSelectedId(), 0);
+
+            // A restored text is written back once start-up is over, over this mark;
+            // a text that was not restored leaves the mark where it is.
+            settings->setValue (key, "untouched");
+            deliverMessagesPostedSoFar();
+            EXPECT_EQ (stored (key), c.restored ? c.text : juce::String ("untouched"));
+        }
+}
+
 TEST_F (SettingsRestore, MissingKeysTakeTheirFallbacks)
 {
     build ({});
@@ -413,4 +466,74 @@ TEST_F (SettingsHandlers, AComboLeftWithoutAChoiceWritesNothing)
         harness::pumpMessages();
         EXPECT_EQ (stored (key), before) << name;
     }
+}
+
+namespace
+{
+// The editor that the combo's text label has open, if any.
+juce::TextEditor* openEditor (juce::ComboBox& combo)
+{
+    for (auto* child : combo.getChildren())
+        if (auto* label = dynamic_cast<juce::Label*> (child))
+            return label->getCurrentTextEditor();
+    return nullptr;
+}
+} // namespace
+
+// The combos' text labels are made anew when the panel goes into a window and
+// when the look-and-feel changes; the bound holds on each of them.
+TEST_F (SettingsHandlers, TypingOrPastingIntoTheTimingCombosStopsAtTheBound)
+{
+    build (seeded);
+    juce::LookAndFeel_V4 otherLook;
+    juce::DocumentWindow window ("Tolvane", juce::Colours::lightgrey, juce::DocumentWindow::allButtons);
+
+    const juce::String typed = juce::String::repeatedString ("7", MainComponent::kMaxTimingTextLength);
+    const juce::String pasted = juce::String::repeatedString ("8", MainComponent::kMaxTimingTextLength);
+
+    for (const bool intoTheWindow : {true, false})
+    {
+        const char* when = intoTheWindow ? "in a window" : "after a change of look-and-feel";
+        if (intoTheWindow)
+        {
+            window.setContentNonOwned (component.get(), true);
+            window.setVisible (true);
+        }
+        else
+        {
+            component->setLookAndFeel (&otherLook);
+        }
+
+        for (const auto& [key, control] :
+             {std::pair{"gapDelay", "gapDelayCombo"}, std::pair{"sweepTime", "sweepTimeCombo"}})
+        {
+            SCOPED_TRACE (juce::String (control) + ", " + when);
+            auto& combo = this->combo (control);
+
+            combo.showEditor();
+            auto* editor = openEditor (combo);
+            ASSERT_NE (editor, nullptr);
+            ASSERT_TRUE (runMessageLoopUntil ([editor] { return editor->hasKeyboardFocus (false); }, 60000));
+
+            editor->setText ({}, false);
+            for (int i = 0; i < MainComponent::kMaxTimingTextLength + 10; ++i)
+                editor->keyPressed (juce::KeyPress ('7', 0, '7'));
+            EXPECT_EQ (editor->getText(), typed);
+
+            // Over all of it: a megabyte of text on the clipboard.
+            editor->selectAll();
+            juce::SystemClipboard::copyTextToClipboard (juce::String::repeatedString ("8", 1 << 20));
+            editor->paste();
+            ASSERT_EQ (openEditor (combo), editor) << "the editor closed";
+            EXPECT_EQ (editor->getTotalNumChars(), MainComponent::kMaxTimingTextLength);
+            EXPECT_TRUE (editor->getText() == pasted);
+
+            editor->keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+            deliverMessagesPostedSoFar();
+            EXPECT_EQ (combo.getText(), pasted);
+            EXPECT_EQ (stored (key), pasted);
+        }
+    }
+
+    component->setLookAndFeel (nullptr);
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -463,4 +464,67 @@ TEST_F (ShellTest, TheProgramStartsShowsItsWindowAndQuits)
     kill (pid, SIGINT);
     EXPECT_EQ (waitForExit (pid, 10000), 0);
     EXPECT_EQ (readSettingsFile (settingsFile).size(), defaultsInOrder.size() + 1); // + "outFileFmt"
+}
+
+namespace
+{
+// What ImageMagick's format escape gives for an area (WxH+X+Y) of a window.
+std::string describeArea (const std::string& display, const juce::String& window, const char* area, const char* format)
+{
+    return runTool (display, {"import", "-window", window, "-crop", area, "+repage", "-format", format, "info:"});
+}
+} // namespace
+
+// Ten megabytes of digits in each timing key: the real program starts, shows
+// the fallback (no text) in the three timing combos, closes at once when asked
+// and leaves the file holding what the user wrote.
+TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithTenMegabytesOfTimingText)
+{
+    ASSERT_TRUE (builtProgram().existsAsFile()) << builtProgram().getFullPathName();
+
+    const juce::StringArray timingKeys{"gapDelay", "sweepTime", "initDelay"};
+    const auto huge = juce::String::repeatedString ("5", 10 << 20);
+    auto values = defaultsInOrder;
+    for (auto& [key, value] : values)
+        if (timingKeys.contains (key))
+            value = huge;
+    writeSettingsFile (settingsFile, values);
+
+    PrivateXServer xServer;
+    ASSERT_TRUE (xServer.isRunning());
+    const auto& display = xServer.display();
+    const pid_t pid = startBuiltProgram (xServer.environment());
+    ASSERT_GT (pid, 0);
+
+    const auto window = findVisibleWindow (display, pid, 20000);
+    EXPECT_TRUE (window.isNotEmpty());
+    if (window.isNotEmpty())
+    {
+        // The panel's colour in a corner where nothing else lies: the window
+        // has been painted, the whole of it at once.
+        const auto deadline = juce::Time::getMillisecondCounter() + 60000;
+        std::string corner;
+        while ((corner = describeArea (display, window, "1x1+690+5", "%[pixel:p{0,0}]")) != "srgb(51,62,68)" &&
+               juce::Time::getMillisecondCounter() < deadline)
+            juce::Thread::sleep (100);
+        EXPECT_EQ (corner, "srgb(51,62,68)");
+
+        // An area inside each combo's text, of a single colour when it shows no text.
+        const std::pair<const char*, const char*> textAreas[] = {{"gapDelayCombo", "44x16+588+116"},
+                                                                 {"sweepTimeCombo", "44x16+124+164"},
+                                                                 {"initDelayCombo", "44x16+292+268"}};
+        for (const auto& [combo, area] : textAreas)
+            EXPECT_EQ (describeArea (display, window, area, "%k"), "1") << combo << " shows a text";
+    }
+
+    kill (pid, SIGINT);
+    EXPECT_EQ (waitForExit (pid, 20000), 0);
+
+    const auto after = readSettingsFile (settingsFile);
+    for (const auto& key : timingKeys)
+    {
+        const auto kept = std::find_if (after.begin(), after.end(), [&key] (const auto& v) { return v.first == key; });
+        ASSERT_NE (kept, after.end()) << key;
+        EXPECT_TRUE (kept->second == huge) << key << " holds " << kept->second.length() << " characters";
+    }
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <spawn.h>
+
 extern char** environ;
 
 juce::File builtProgram()
@@ -21,4 +23,16 @@ std::vector<std::string> environmentWithDisplay (const char* display)
     if (display != nullptr)
         variables.push_back (std::string ("DISPLAY=") + display);
     return variables;
+}
+
+pid_t startBuiltProgram (std::vector<std::string> environment)
+{
+    const std::string path = builtProgram().getFullPathName().toStdString();
+    char* argv[] = {const_cast<char*> (path.c_str()), nullptr};
+    std::vector<char*> envp;
+    for (auto& e : environment)
+        envp.push_back (e.data());
+    envp.push_back (nullptr);
+    pid_t pid = -1;
+    return posix_spawn (&pid, path.c_str(), nullptr, nullptr, argv, envp.data()) == 0 ? pid : -1;
 }
