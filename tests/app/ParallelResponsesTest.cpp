@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -115,4 +118,65 @@ TEST (ParallelResponses, OneThreadPerCoreAndNoMoreThanPairs)
     EXPECT_EQ (responseWorkerCount (1), 1);
     EXPECT_EQ (responseWorkerCount (2), std::min (2, cores));
     EXPECT_EQ (responseWorkerCount (256), cores);
+}
+
+namespace
+{
+// How often forEachPair called each pair, and whether any call came with a
+// pair or a worker out of range.
+struct PairCalls
+{
+    explicit PairCalls (int64_t numPairs) : counts ((size_t)numPairs) {}
+
+    void record (int worker, int numWorkers, int64_t pair)
+    {
+        if (worker < 0 || worker >= numWorkers || pair < 0 || pair >= (int64_t)counts.size())
+            outOfRange.store (true);
+        else
+            counts[(size_t)pair].fetch_add (1, std::memory_order_relaxed);
+    }
+
+    // The first pair not called exactly once, or -1.
+    int64_t firstPairNotCalledOnce() const
+    {
+        for (size_t p = 0; p < counts.size(); ++p)
+            if (counts[p].load() != 1)
+                return (int64_t)p;
+        return -1;
+    }
+
+    std::vector<std::atomic<int>> counts;
+    std::atomic<bool> outOfRange{false};
+};
+} // namespace
+
+// Many more threads than cores fight over the pairs with almost no work in
+// between: still every pair is called once, never twice, never skipped.
+TEST (ParallelResponses, EveryPairExactlyOnceUnderContention)
+{
+    struct Shape
+    {
+        int64_t numPairs;
+        int numWorkers;
+    };
+    const Shape shapes[] = {{200000, 64}, {5, 64}, {0, 16}};
+
+    for (const Shape& shape : shapes)
+    {
+        for (int round = 0; round < 5; ++round)
+        {
+            const std::string name = std::to_string (shape.numPairs) + " pairs on " +
+                                     std::to_string (shape.numWorkers) + " threads, round " + std::to_string (round);
+            PairCalls calls (shape.numPairs);
+            const bool ok = forEachPair (shape.numPairs, shape.numWorkers,
+                                         [&] (int worker, int64_t pair)
+                                         {
+                                             calls.record (worker, shape.numWorkers, pair);
+                                             return true;
+                                         });
+            ASSERT_TRUE (ok) << name;
+            ASSERT_FALSE (calls.outOfRange.load()) << name;
+            ASSERT_EQ (calls.firstPairNotCalledOnce(), -1) << name;
+        }
+    }
 }
