@@ -20,9 +20,9 @@ int responseWorkerCount (int64_t numPairs);
 // Calls work (worker, pair) once for each pair 0 .. numPairs - 1, on
 // numWorkers threads (worker 0 is the calling thread; worker < numWorkers),
 // each taking the next pair not yet taken. Once a call returns false no
-// further pair is started, and the result is false. Returns after every
-// thread has ended. A thread that the system cannot start leaves its pairs
-// to the others.
+// thread starts a further pair (calls already under way on other threads
+// run to their end), and the result is false. Returns after every thread has
+// ended. A thread that the system cannot start leaves its pairs to the others.
 bool forEachPair (int64_t numPairs, int numWorkers, const std::function<bool (int worker, int64_t pair)>& work);
 
 // Each worker's own arrays, reused from pair to pair: a recorded window, a

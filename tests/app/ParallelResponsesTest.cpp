@@ -180,3 +180,83 @@ TEST (ParallelResponses, EveryPairExactlyOnceUnderContention)
         }
     }
 }
+
+namespace
+{
+// Waits for the condition, for at most a minute; false when it never held.
+bool waitUntil (const std::function<bool()>& condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes (1);
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for (std::chrono::microseconds (100));
+    }
+    return true;
+}
+// Notes, as the thread that touched it ends, that it has ended.
+struct ThreadEndNote
+{
+    std::atomic<bool>* ended = nullptr;
+    ~ThreadEndNote()
+    {
+        if (ended != nullptr)
+            ended->store (true);
+    }
+};
+} // namespace
+
+// The last worker's first call returns false while every other worker is
+// inside a call of its own. Those calls are held until the failing worker's
+// thread has ended: by then forEachPair has seen the false, so a pair that
+// starts after it is a fault and not a race. Each held call may finish; no
+// worker may start another pair.
+TEST (ParallelResponses, NoPairStartsAfterACallReturnsFalse)
+{
+    for (const int numWorkers : {2, 6})
+    {
+        SCOPED_TRACE (std::to_string (numWorkers) + " threads");
+        const int64_t numPairs = 100;
+        const int failingWorker = numWorkers - 1; // a thread of its own, not the calling one
+
+        std::vector<std::atomic<bool>> workerCalled ((size_t)numWorkers);
+        std::atomic<int> othersInside{0};
+        std::atomic<bool> falseReturned{false};
+        std::atomic<bool> failingThreadEnded{false};
+        std::atomic<int> startsAfterFalse{0};
+        std::atomic<bool> waitTimedOut{false};
+        PairCalls calls (numPairs);
+
+        const bool ok =
+            forEachPair (numPairs, numWorkers,
+                         [&] (int worker, int64_t pair)
+                         {
+                             if (falseReturned.load())
+                                 ++startsAfterFalse;
+                             calls.record (worker, numWorkers, pair);
+                             if (worker < 0 || worker >= numWorkers || workerCalled[(size_t)worker].exchange (true))
+                                 return true;
+
+                             if (worker == failingWorker)
+                             {
+                                 if (!waitUntil ([&] { return othersInside.load() == numWorkers - 1; }))
+                                     waitTimedOut.store (true);
+                                 thread_local ThreadEndNote note;
+                                 note.ended = &failingThreadEnded;
+                                 falseReturned.store (true);
+                                 return false;
+                             }
+
+                             ++othersInside;
+                             if (!waitUntil ([&] { return failingThreadEnded.load(); }))
+                                 waitTimedOut.store (true);
+                             return true;
+                         });
+
+        ASSERT_FALSE (waitTimedOut.load()) << "the workers were not all inside a call at once";
+        EXPECT_FALSE (ok);
+        EXPECT_FALSE (calls.outOfRange.load());
+        EXPECT_EQ (startsAfterFalse.load(), 0);
+    }
+}
