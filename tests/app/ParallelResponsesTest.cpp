@@ -260,3 +260,38 @@ TEST (ParallelResponses, NoPairStartsAfterACallReturnsFalse)
         EXPECT_EQ (startsAfterFalse.load(), 0);
     }
 }
+
+// The system refuses one thread start (the first, a middle one, the last):
+// the threads already running, the calling one at least, take over the pairs
+// the refused thread would have had, and the run succeeds.
+TEST (ParallelResponses, ARefusedThreadLeavesItsPairsToTheOthers)
+{
+    const int numWorkers = 4;
+    const int64_t numPairs = 1000;
+
+    for (const int refusedStart : {0, 1, 2})
+    {
+        const int refusedWorker = refusedStart + 1; // the calling thread is worker 0 and is not started
+        SCOPED_TRACE ("worker " + std::to_string (refusedWorker) + " refused");
+        PairCalls calls (numPairs);
+        std::atomic<bool> refusedWorkerCalled{false};
+
+        forEachPairRefuseThread (refusedStart);
+        const bool ok = forEachPair (numPairs, numWorkers,
+                                     [&] (int worker, int64_t pair)
+                                     {
+                                         calls.record (worker, numWorkers, pair);
+                                         if (worker == refusedWorker)
+                                             refusedWorkerCalled.store (true);
+                                         return true;
+                                     });
+        const bool refused = !forEachPairRefusalPending();
+        forEachPairRefuseThread (-1);
+
+        ASSERT_TRUE (refused) << "no thread start was refused";
+        EXPECT_TRUE (ok);
+        EXPECT_FALSE (refusedWorkerCalled.load());
+        EXPECT_FALSE (calls.outOfRange.load());
+        EXPECT_EQ (calls.firstPairNotCalledOnce(), -1);
+    }
+}
