@@ -1,25 +1,18 @@
 #include "MeasureMemory.h"
 
-#include <atomic>
 #include <cstdlib>
 
+#include "FailureCountdown.h"
 #include "dsp/block_convolve.h"
 
 namespace
 {
-// Requests left before the injected failure; -1 when none is set. Counted down by every thread that asks for memory.
-std::atomic<int> requestsBeforeFailure{-1};
+// Counted down by every thread that asks for memory.
+FailureCountdown requestFailure;
 
-// Decides whether this request is the one to fail; exactly one request fails, whichever thread makes it.
 bool measureRequestFails()
 {
-    int left = requestsBeforeFailure.load();
-
-    while (left >= 0)
-        if (requestsBeforeFailure.compare_exchange_weak (left, left - 1))
-            return left == 0;
-
-    return false;
+    return requestFailure.fails();
 }
 } // namespace
 
@@ -50,12 +43,12 @@ void freeResponseTable (float** responses, int64_t count)
 
 void measureFailRequest (int n)
 {
-    requestsBeforeFailure = n;
+    requestFailure.arm (n);
 }
 
 bool measureFailPending()
 {
-    return requestsBeforeFailure >= 0;
+    return requestFailure.pending();
 }
 
 float* measureConvolve (const float* h, int64_t nh, const float* x, int64_t nx)

@@ -4,7 +4,14 @@
 #include <cstdlib>
 #include <thread>
 
+#include "FailureCountdown.h"
 #include "MeasureMemory.h"
+
+namespace
+{
+// Counted down by every thread start of every forEachPair.
+FailureCountdown threadRefusal;
+} // namespace
 
 int64_t pairCount (const RecordedRun& run)
 {
@@ -41,7 +48,10 @@ bool forEachPair (int64_t numPairs, int numWorkers, const std::function<bool (in
 
     for (int w = 1; w < numWorkers; ++w)
     {
-        // std::thread reports a thread it cannot start by throwing; the threads already running take its pairs.
+        // A refused thread (std::thread reports one by throwing) leaves its pairs to the threads already running.
+        if (threadRefusal.fails())
+            break;
+
         try
         {
             threads.emplace_back (runWorker, w);
@@ -58,6 +68,16 @@ bool forEachPair (int64_t numPairs, int numWorkers, const std::function<bool (in
         t.join();
 
     return !failed.load();
+}
+
+void forEachPairRefuseThread (int n)
+{
+    threadRefusal.arm (n);
+}
+
+bool forEachPairRefusalPending()
+{
+    return threadRefusal.pending();
 }
 
 namespace

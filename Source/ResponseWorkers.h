@@ -20,10 +20,18 @@ int responseWorkerCount (int64_t numPairs);
 // Calls work (worker, pair) once for each pair 0 .. numPairs - 1, on
 // numWorkers threads (worker 0 is the calling thread; worker < numWorkers),
 // each taking the next pair not yet taken. Once a call returns false no
-// further pair is started, and the result is false. Returns after every
-// thread has ended. A thread that the system cannot start leaves its pairs
-// to the others.
+// thread starts a further pair (calls already under way on other threads
+// run to their end), and the result is false. Returns after every thread has
+// ended. A thread that the system cannot start leaves its pairs to the others.
 bool forEachPair (int64_t numPairs, int numWorkers, const std::function<bool (int worker, int64_t pair)>& work);
+
+// Test hook for a thread the system refuses: the n-th thread that forEachPair
+// starts from now on (0 = the next one) is refused, once; -1 cancels. Counts
+// the starts of every forEachPair; set and read it while none runs.
+void forEachPairRefuseThread (int n);
+
+// True while a refusal set by forEachPairRefuseThread has not happened yet.
+bool forEachPairRefusalPending();
 
 // Each worker's own arrays, reused from pair to pair: a recorded window, a
 // float signal and the convolution's scratch. Made on the calling thread

@@ -67,7 +67,7 @@ inline juce::ComboBox* findOutFileCombo (juce::Component& parent)
 
 // A MainComponent on a settings file in a temporary home, built from the
 // given stored values (nothing seeded). build() delivers the start-up
-// notifications unless asked not to.
+// notifications (the restored combos' async changes) unless asked not to.
 class MainComponentTest : public ::testing::Test
 {
 protected:
@@ -98,7 +98,9 @@ protected:
         settings->save();
         component = std::make_unique<MainComponent> (settings.get());
         if (deliverNotifications)
-            pumpMessages();
+        {
+            EXPECT_TRUE (deliverPostedMessages()) << "the start-up notifications did not arrive";
+        }
     }
 
     juce::ComboBox& combo (const juce::String& name)

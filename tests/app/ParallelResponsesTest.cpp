@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -115,4 +118,180 @@ TEST (ParallelResponses, OneThreadPerCoreAndNoMoreThanPairs)
     EXPECT_EQ (responseWorkerCount (1), 1);
     EXPECT_EQ (responseWorkerCount (2), std::min (2, cores));
     EXPECT_EQ (responseWorkerCount (256), cores);
+}
+
+namespace
+{
+// How often forEachPair called each pair, and whether any call came with a
+// pair or a worker out of range.
+struct PairCalls
+{
+    explicit PairCalls (int64_t numPairs) : counts ((size_t)numPairs) {}
+
+    void record (int worker, int numWorkers, int64_t pair)
+    {
+        if (worker < 0 || worker >= numWorkers || pair < 0 || pair >= (int64_t)counts.size())
+            outOfRange.store (true);
+        else
+            counts[(size_t)pair].fetch_add (1, std::memory_order_relaxed);
+    }
+
+    // The first pair not called exactly once, or -1.
+    int64_t firstPairNotCalledOnce() const
+    {
+        for (size_t p = 0; p < counts.size(); ++p)
+            if (counts[p].load() != 1)
+                return (int64_t)p;
+        return -1;
+    }
+
+    std::vector<std::atomic<int>> counts;
+    std::atomic<bool> outOfRange{false};
+};
+} // namespace
+
+// Many more threads than cores fight over the pairs with almost no work in
+// between: still every pair is called once, never twice, never skipped.
+TEST (ParallelResponses, EveryPairExactlyOnceUnderContention)
+{
+    struct Shape
+    {
+        int64_t numPairs;
+        int numWorkers;
+    };
+    const Shape shapes[] = {{200000, 64}, {5, 64}, {0, 16}};
+
+    for (const Shape& shape : shapes)
+    {
+        for (int round = 0; round < 5; ++round)
+        {
+            const std::string name = std::to_string (shape.numPairs) + " pairs on " +
+                                     std::to_string (shape.numWorkers) + " threads, round " + std::to_string (round);
+            PairCalls calls (shape.numPairs);
+            const bool ok = forEachPair (shape.numPairs, shape.numWorkers,
+                                         [&] (int worker, int64_t pair)
+                                         {
+                                             calls.record (worker, shape.numWorkers, pair);
+                                             return true;
+                                         });
+            ASSERT_TRUE (ok) << name;
+            ASSERT_FALSE (calls.outOfRange.load()) << name;
+            ASSERT_EQ (calls.firstPairNotCalledOnce(), -1) << name;
+        }
+    }
+}
+
+namespace
+{
+// Waits for the condition, for at most a minute; false when it never held.
+bool waitUntil (const std::function<bool()>& condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes (1);
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for (std::chrono::microseconds (100));
+    }
+    return true;
+}
+// Notes, as the thread that touched it ends, that it has ended.
+struct ThreadEndNote
+{
+    std::atomic<bool>* ended = nullptr;
+    ~ThreadEndNote()
+    {
+        if (ended != nullptr)
+            ended->store (true);
+    }
+};
+} // namespace
+
+// The last worker's first call returns false while every other worker is
+// inside a call of its own. Those calls are held until the failing worker's
+// thread has ended: by then forEachPair has seen the false, so a pair that
+// starts after it is a fault and not a race. Each held call may finish; no
+// worker may start another pair.
+TEST (ParallelResponses, NoPairStartsAfterACallReturnsFalse)
+{
+    for (const int numWorkers : {2, 6})
+    {
+        SCOPED_TRACE (std::to_string (numWorkers) + " threads");
+        const int64_t numPairs = 100;
+        const int failingWorker = numWorkers - 1; // a thread of its own, not the calling one
+
+        std::vector<std::atomic<bool>> workerCalled ((size_t)numWorkers);
+        std::atomic<int> othersInside{0};
+        std::atomic<bool> falseReturned{false};
+        std::atomic<bool> failingThreadEnded{false};
+        std::atomic<int> startsAfterFalse{0};
+        std::atomic<bool> waitTimedOut{false};
+        PairCalls calls (numPairs);
+
+        const bool ok =
+            forEachPair (numPairs, numWorkers,
+                         [&] (int worker, int64_t pair)
+                         {
+                             if (falseReturned.load())
+                                 ++startsAfterFalse;
+                             calls.record (worker, numWorkers, pair);
+                             if (worker < 0 || worker >= numWorkers || workerCalled[(size_t)worker].exchange (true))
+                                 return true;
+
+                             if (worker == failingWorker)
+                             {
+                                 if (!waitUntil ([&] { return othersInside.load() == numWorkers - 1; }))
+                                     waitTimedOut.store (true);
+                                 thread_local ThreadEndNote note;
+                                 note.ended = &failingThreadEnded;
+                                 falseReturned.store (true);
+                                 return false;
+                             }
+
+                             ++othersInside;
+                             if (!waitUntil ([&] { return failingThreadEnded.load(); }))
+                                 waitTimedOut.store (true);
+                             return true;
+                         });
+
+        ASSERT_FALSE (waitTimedOut.load()) << "the workers were not all inside a call at once";
+        EXPECT_FALSE (ok);
+        EXPECT_FALSE (calls.outOfRange.load());
+        EXPECT_EQ (startsAfterFalse.load(), 0);
+    }
+}
+
+// The system refuses one thread start (the first, a middle one, the last):
+// the threads already running, the calling one at least, take over the pairs
+// the refused thread would have had, and the run succeeds.
+TEST (ParallelResponses, ARefusedThreadLeavesItsPairsToTheOthers)
+{
+    const int numWorkers = 4;
+    const int64_t numPairs = 1000;
+
+    for (const int refusedStart : {0, 1, 2})
+    {
+        const int refusedWorker = refusedStart + 1; // the calling thread is worker 0 and is not started
+        SCOPED_TRACE ("worker " + std::to_string (refusedWorker) + " refused");
+        PairCalls calls (numPairs);
+        std::atomic<bool> refusedWorkerCalled{false};
+
+        forEachPairRefuseThread (refusedStart);
+        const bool ok = forEachPair (numPairs, numWorkers,
+                                     [&] (int worker, int64_t pair)
+                                     {
+                                         calls.record (worker, numWorkers, pair);
+                                         if (worker == refusedWorker)
+                                             refusedWorkerCalled.store (true);
+                                         return true;
+                                     });
+        const bool refused = !forEachPairRefusalPending();
+        forEachPairRefuseThread (-1);
+
+        ASSERT_TRUE (refused) << "no thread start was refused";
+        EXPECT_TRUE (ok);
+        EXPECT_FALSE (refusedWorkerCalled.load());
+        EXPECT_FALSE (calls.outOfRange.load());
+        EXPECT_EQ (calls.firstPairNotCalledOnce(), -1);
+    }
 }

@@ -69,7 +69,7 @@ TEST_F (SettingsRestore, EachStoredTextShowsItsChoiceAndIsKeptOrWrittenBackUncha
         // Overwrite the key before the start-up notifications arrive: a restore
         // that writes back puts the shown text there again, one that doesn't leaves this.
         settings->setValue (c.key, "untouched");
-        harness::pumpMessages();
+        ASSERT_TRUE (deliverPostedMessages());
 
         auto& combo = this->combo (c.control);
         EXPECT_EQ (combo.getText(), juce::String (c.shows));
@@ -312,7 +312,7 @@ TEST_F (SettingsHandlers, ChoosingAnItemStoresItsStoredForm)
         // Select something else first so that the choice is always a change.
         combo.setSelectedId (c.itemId == 1 ? 2 : 1, juce::dontSendNotification);
         combo.setSelectedId (c.itemId, juce::sendNotificationAsync);
-        harness::pumpMessages();
+        ASSERT_TRUE (deliverPostedMessages());
         EXPECT_EQ (stored (c.key), juce::String (c.storedForm));
     }
 }
@@ -324,7 +324,7 @@ TEST_F (SettingsHandlers, TypedTimingValuesAreStoredAsTyped)
     {
         auto& combo = this->combo (name);
         combo.setText ("0.25", juce::sendNotificationAsync);
-        harness::pumpMessages();
+        ASSERT_TRUE (deliverPostedMessages());
         EXPECT_EQ (stored (juce::String (name).upToFirstOccurrenceOf ("Combo", false, false)), "0.25") << name;
     }
 }
@@ -337,7 +337,7 @@ TEST_F (SettingsHandlers, ChannelChoicesUpdateMetersAndTrueStereoRow)
     auto& out = *harness::findChildAs<MultiMeterComponent> (*component, "outMeterComp");
 
     play.setSelectedId (3, juce::sendNotificationAsync);
-    harness::pumpMessages();
+    ASSERT_TRUE (deliverPostedMessages());
     EXPECT_EQ (stored ("numPlayChan"), "3");
     EXPECT_EQ (out.getNumChan(), 3);
     EXPECT_EQ (out.chanLabels.joinIntoString (" "), "0 1 2");
@@ -345,12 +345,12 @@ TEST_F (SettingsHandlers, ChannelChoicesUpdateMetersAndTrueStereoRow)
 
     play.setSelectedId (2, juce::sendNotificationAsync);
     rec.setSelectedId (2, juce::sendNotificationAsync);
-    harness::pumpMessages();
+    ASSERT_TRUE (deliverPostedMessages());
     EXPECT_TRUE (child ("tsFmtCombo").isVisible());
     EXPECT_TRUE (child ("tsFmtLabel").isVisible());
 
     play.setSelectedId (1, juce::sendNotificationAsync);
-    harness::pumpMessages();
+    ASSERT_TRUE (deliverPostedMessages());
     EXPECT_EQ (out.getNumChan(), 1);
     EXPECT_EQ (out.chanLabels.joinIntoString (" "), "L");
     EXPECT_FALSE (child ("tsFmtCombo").isVisible());
@@ -360,13 +360,13 @@ TEST_F (SettingsHandlers, ChoosingTheTypeSwapsTheRows)
 {
     build (seeded);
     combo ("typeCombo").setSelectedId (2, juce::sendNotificationAsync);
-    harness::pumpMessages();
+    ASSERT_TRUE (deliverPostedMessages());
     EXPECT_TRUE (child ("mlsLenCombo").isVisible());
     EXPECT_TRUE (child ("repsCombo").isVisible());
     EXPECT_FALSE (child ("sweepTimeCombo").isVisible());
 
     combo ("typeCombo").setSelectedId (1, juce::sendNotificationAsync);
-    harness::pumpMessages();
+    ASSERT_TRUE (deliverPostedMessages());
     EXPECT_EQ (stored ("type"), "Sweep");
     EXPECT_FALSE (child ("mlsLenCombo").isVisible());
     EXPECT_TRUE (child ("sweepTimeCombo").isVisible());
@@ -380,7 +380,7 @@ TEST_F (SettingsHandlers, TogglesStoreTheirStateAfterTheClick)
 
     norm.triggerClick();
     crop.triggerClick();
-    harness::pumpMessages();
+    ASSERT_TRUE (deliverPostedMessages());
     EXPECT_EQ (stored ("normalize"), "0");
     EXPECT_EQ (stored ("autoCrop"), "1");
     EXPECT_FALSE (norm.getToggleState());
@@ -389,7 +389,7 @@ TEST_F (SettingsHandlers, TogglesStoreTheirStateAfterTheClick)
     EXPECT_TRUE (combo ("cropThreshCombo").isEnabled());
 
     crop.triggerClick();
-    harness::pumpMessages();
+    ASSERT_TRUE (deliverPostedMessages());
     EXPECT_EQ (stored ("autoCrop"), "0");
 }
 
@@ -407,7 +407,7 @@ TEST_F (SettingsHandlers, EveryKeystrokeInTheTextFieldsIsStored)
             editor.moveCaretToEnd();
             editor.insertTextAtCaret (keystroke);
             typed += keystroke;
-            harness::pumpMessages (20);
+            ASSERT_TRUE (deliverPostedMessages());
             EXPECT_EQ (stored (key), typed) << name;
         }
     }
@@ -421,7 +421,7 @@ TEST_F (SettingsHandlers, CancellingTheFolderDialogChangesNothing)
 
     ModalBoxRecorder recorder;
     harness::findChildAs<juce::Button> (*component, "browseButton")->triggerClick();
-    harness::pumpMessages (300);
+    ASSERT_TRUE (deliverPostedMessages());
 
     ASSERT_FALSE (recorder.boxes().empty());
     EXPECT_EQ (recorder.boxes()[0].title, "Please select the directory...");
@@ -448,7 +448,8 @@ TEST_F (SettingsHandlers, ChoosingAFolderStoresItsFullPath)
         });
 
     harness::findChildAs<juce::Button> (*component, "browseButton")->triggerClick();
-    harness::pumpMessages (300);
+    // The chosen path reaches the store by the text field's own async change, after the dialog.
+    EXPECT_TRUE (runMessageLoopUntil ([&] { return stored ("dir") == target.getFullPathName(); }, 30000));
 
     EXPECT_EQ (harness::findChildAs<juce::TextEditor> (*component, "dirText")->getText(), target.getFullPathName());
     EXPECT_EQ (stored ("dir"), target.getFullPathName());
@@ -463,7 +464,7 @@ TEST_F (SettingsHandlers, AComboLeftWithoutAChoiceWritesNothing)
     {
         const auto before = stored (key);
         combo (name).setSelectedId (0, juce::sendNotificationAsync);
-        harness::pumpMessages();
+        ASSERT_TRUE (deliverPostedMessages());
         EXPECT_EQ (stored (key), before) << name;
     }
 }
