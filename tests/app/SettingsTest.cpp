@@ -94,15 +94,6 @@ TEST_F (SettingsRestore, StoredTextsThatMatchNoItemStayInTheFile)
 
 namespace
 {
-// Runs the message loop until every message posted before this call has been
-// delivered: the queue is first in, first out.
-void deliverMessagesPostedSoFar()
-{
-    auto delivered = std::make_shared<bool> (false);
-    juce::MessageManager::callAsync ([delivered] { *delivered = true; });
-    EXPECT_TRUE (runMessageLoopUntil ([delivered] { return *delivered; }, 60000));
-}
-
 const std::pair<const char*, const char*> timingKeys[] = {
     {"gapDelay", "gapDelayCombo"}, {"sweepTime", "sweepTimeCombo"}, {"initDelay", "initDelayCombo"}};
 
@@ -140,7 +131,7 @@ TEST_F (SettingsRestore, TimingTextsBeyondTheBoundTakeTheFallbackAndStayInTheFil
             // A restored text is written back once start-up is over, over this mark;
             // a text that was not restored leaves the mark where it is.
             settings->setValue (key, "untouched");
-            deliverMessagesPostedSoFar();
+            ASSERT_TRUE (deliverPostedMessages());
             EXPECT_EQ (stored (key), c.restored ? c.text : juce::String ("untouched"));
         }
 }
@@ -530,7 +521,7 @@ TEST_F (SettingsHandlers, TypingOrPastingIntoTheTimingCombosStopsAtTheBound)
             EXPECT_TRUE (editor->getText() == pasted);
 
             editor->keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
-            deliverMessagesPostedSoFar();
+            ASSERT_TRUE (deliverPostedMessages());
             EXPECT_EQ (combo.getText(), pasted);
             EXPECT_EQ (stored (key), pasted);
         }
