@@ -54,7 +54,7 @@ public:
                                            int numOutputChannels,
                                            int numSamples,
                                            const juce::AudioIODeviceCallbackContext& context) override;
-    void audioDeviceAboutToStart (juce::AudioIODevice*) override {}
+    void audioDeviceAboutToStart (juce::AudioIODevice* device) override;
     void audioDeviceStopped() override {}
     void audioDeviceError (const juce::String&) override {}
 
@@ -122,6 +122,14 @@ private:
     // cannot count), and the dropouts the timer found when it ended the run.
     int xrunsAtStart = -1;
     int runDropouts = 0;
+
+    // The device channels that carried the run's played and recorded
+    // channels at Start (message thread), the channel counts the device last
+    // announced (read by the audio thread), and whether a run channel has
+    // been carried by another device channel since (set by either thread).
+    juce::BigInteger runOutputChannels, runInputChannels;
+    std::atomic<int> announcedOutputs { 0 }, announcedInputs { 0 };
+    std::atomic<bool> runChannelsMoved { false };
 
     juce::AudioDeviceManager deviceManager;
 

@@ -1,18 +1,25 @@
 #include "MainComponent.h"
 
 #include "RunBlock.h"
+#include "RunChannels.h"
 #include "RunDropouts.h"
 
 static_assert (MainComponent::kNumMeteredChannels == kRunBlockMeteredChannels,
                "the callback meters as many channels as the meters show");
 
-// Audio thread: one block of the run. Publishes the end of the run and the
-// block's peaks through the atomics; touches nothing else that the message
-// thread reads while the device runs.
+// Audio thread: one block of the run. Publishes the end of the run, the
+// block's peaks and a change of channel counts through the atomics; touches
+// nothing else that the message thread reads while the device runs.
 void MainComponent::audioDeviceIOCallbackWithContext (const float* const* inputChannelData, int numInputChannels,
                                                       float* const* outputChannelData, int numOutputChannels,
                                                       int numSamples, const juce::AudioIODeviceCallbackContext&)
 {
+    // Other counts than the last start announced: the callback index of a
+    // run channel may now stand for another device channel.
+    if ((uint64_t)playPos < totalLen && (numInputChannels != announcedInputs.load (std::memory_order_relaxed) ||
+                                         numOutputChannels != announcedOutputs.load (std::memory_order_relaxed)))
+        runChannelsMoved.store (true, std::memory_order_relaxed);
+
     const RunBuffers run{playBuffer, playChans, recordBuffer, recChans, totalLen};
     RunBlockPeaks peaks;
     const auto end = runBlock (run, playPos, inputChannelData, numInputChannels, outputChannelData, numOutputChannels,
@@ -27,6 +34,25 @@ void MainComponent::audioDeviceIOCallbackWithContext (const float* const* inputC
         peakOut[ch].store (peaks.out[ch], std::memory_order_relaxed);
     }
     newPeaks.store (true, std::memory_order_release);
+}
+
+// Called by Start's own start and by every restart of the device with this
+// callback (JACK restarts itself on the message thread when its connected
+// ports change): a run channel may have moved to another device channel.
+void MainComponent::audioDeviceAboutToStart (juce::AudioIODevice* device)
+{
+    if (device == nullptr)
+        return;
+
+    const auto outputs = device->getActiveOutputChannels();
+    const auto inputs = device->getActiveInputChannels();
+    announcedOutputs.store (outputs.countNumberOfSetBits(), std::memory_order_relaxed);
+    announcedInputs.store (inputs.countNumberOfSetBits(), std::memory_order_relaxed);
+
+    // Once the run's last frame is recorded, a change can no longer touch it.
+    if (!runDone.load (std::memory_order_acquire) && (runDeviceChannels (outputs, numPlayChan) != runOutputChannels ||
+                                                      runDeviceChannels (inputs, numRecChan) != runInputChannels))
+        runChannelsMoved.store (true, std::memory_order_relaxed);
 }
 
 // Message thread, every 100 ms: the Start/Stop label, the end of a run, the meters.

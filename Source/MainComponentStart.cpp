@@ -5,6 +5,7 @@
 #include "ErrorBox.h"
 #include "MeasureMemory.h"
 #include "MeasurementTables.h"
+#include "RunChannels.h"
 #include "RunLayout.h"
 #include "SettingsNumbers.h"
 #include "Stimulus.h"
@@ -148,6 +149,15 @@ void MainComponent::startMeasurement()
     runDone.store (false, std::memory_order_release);
     xrunsAtStart = device->getXRunCount();
     runDropouts = 0;
+
+    // What the device's restarts and blocks are compared with during the run;
+    // the start below announces the same channels, so it warns of nothing.
+    runOutputChannels = runDeviceChannels (device->getActiveOutputChannels(), numPlayChan);
+    runInputChannels = runDeviceChannels (device->getActiveInputChannels(), numRecChan);
+    announcedOutputs.store (numOutputs, std::memory_order_relaxed);
+    announcedInputs.store (numInputs, std::memory_order_relaxed);
+    runChannelsMoved.store (false, std::memory_order_relaxed);
+
     device->start (this);
     measuring = true;
 }
