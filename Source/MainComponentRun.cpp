@@ -1,8 +1,10 @@
 #include "MainComponent.h"
 
+#include "ErrorBox.h"
 #include "RunBlock.h"
 #include "RunChannels.h"
 #include "RunDropouts.h"
+#include "log/QvLog.h"
 
 static_assert (MainComponent::kNumMeteredChannels == kRunBlockMeteredChannels,
                "the callback meters as many channels as the meters show");
@@ -38,9 +40,11 @@ void MainComponent::audioDeviceIOCallbackWithContext (const float* const* inputC
 
 // Called by Start's own start and by every restart of the device with this
 // callback (JACK restarts itself on the message thread when its connected
-// ports change): a run channel may have moved to another device channel.
+// ports change, right after reporting a stop): the device is not lost, and a
+// run channel may have moved to another device channel.
 void MainComponent::audioDeviceAboutToStart (juce::AudioIODevice* device)
 {
+    deviceLost.store (false, std::memory_order_release);
     if (device == nullptr)
         return;
 
@@ -55,26 +59,71 @@ void MainComponent::audioDeviceAboutToStart (juce::AudioIODevice* device)
         runChannelsMoved.store (true, std::memory_order_relaxed);
 }
 
+// Any thread. Stores a flag only: the timer decides on the message thread.
+void MainComponent::audioDeviceStopped()
+{
+    if (!stoppingDevice.load (std::memory_order_acquire))
+        deviceLost.store (true, std::memory_order_release);
+}
+
 // Message thread, every 100 ms: the Start/Stop label, the end of a run, the meters.
 void MainComponent::timerCallback()
 {
-    if (auto* device = deviceManager.getCurrentAudioDevice())
-    {
-        const juce::String label = measuring ? "Stop" : "Start";
-        if (startButton != nullptr && startButton->getButtonText() != label)
-            startButton->setButtonText (label);
+    auto* device = deviceManager.getCurrentAudioDevice();
 
-        if (measuring && runDone.load (std::memory_order_acquire))
-        {
-            // stop() returns only once no callback runs, so the buffers are ours again.
-            device->stop();
-            runDropouts = newDropouts (xrunsAtStart, device->getXRunCount());
-            measuring = false;
-            computeResponse();
-        }
+    if (device != nullptr)
+        showRunOnStartButton();
+
+    if (measuring)
+    {
+        // A device that stopped unasked runs no callback any more.
+        const bool lost = deviceLost.load (std::memory_order_acquire);
+
+        if (runDone.load (std::memory_order_acquire) && (device != nullptr || lost))
+            endRun (device, !lost);
+        else if (lost)
+            abandonLostRun();
     }
 
     updateMeters();
+}
+
+void MainComponent::showRunOnStartButton()
+{
+    const juce::String label = measuring ? "Stop" : "Start";
+    if (startButton != nullptr && startButton->getButtonText() != label)
+        startButton->setButtonText (label);
+}
+
+// Every frame of the run is recorded: stops the device (unless it stopped by
+// itself after the run's end) and computes and writes the responses.
+void MainComponent::endRun (juce::AudioIODevice* device, bool stopDevice)
+{
+    if (stopDevice)
+    {
+        // stop() returns only once no callback runs, so the buffers are ours again.
+        const OwnDeviceStop own (stoppingDevice);
+        device->stop();
+    }
+    runDropouts = newDropouts (xrunsAtStart, device != nullptr ? device->getXRunCount() : -1);
+    measuring = false;
+    if (!stopDevice)
+        showRunOnStartButton();
+    computeResponse();
+}
+
+// The device stopped before the run's end: nothing can be computed from the
+// part recorded, and the user must know why the run ended.
+void MainComponent::abandonLostRun()
+{
+    measuring = false;
+    showRunOnStartButton();
+
+    const juce::String message = "The audio device stopped during the measurement and nothing was written: check "
+                                 "Audio Settings and measure again";
+    if (gQvLogLevel >= 1)
+        QvLog2 (1, "%s", message.toRawUTF8());
+    showErrorBox (message);
 }
 
 void MainComponent::updateMeters()

@@ -157,6 +157,7 @@ void MainComponent::startMeasurement()
     announcedOutputs.store (numOutputs, std::memory_order_relaxed);
     announcedInputs.store (numInputs, std::memory_order_relaxed);
     runChannelsMoved.store (false, std::memory_order_relaxed);
+    deviceLost.store (false, std::memory_order_release);
 
     device->start (this);
     measuring = true;
@@ -164,7 +165,10 @@ void MainComponent::startMeasurement()
 
 void MainComponent::stopMeasurement()
 {
-    deviceManager.closeAudioDevice();
+    {
+        const OwnDeviceStop own (stoppingDevice);
+        deviceManager.closeAudioDevice();
+    }
     deviceManager.restartLastAudioDevice();
     measuring = false;
 }

@@ -155,6 +155,8 @@ TEST_F (RunTimer, MetersFollowThePeaksOnEveryTick)
     EXPECT_NEAR (in.getBar (0)->levelDb, before - in.getBar (0)->decayDb, 0.01f);
 }
 
+// The run detached by the Audio Settings dialog, then no device at all: the
+// label is left as it was and the run cannot end, even with its end reported.
 TEST_F (RunTimer, WithoutADeviceTheLabelStaysAndNoRunEnds)
 {
     ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.5f; }));
@@ -164,6 +166,8 @@ TEST_F (RunTimer, WithoutADeviceTheLabelStaysAndNoRunEnds)
         ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.5f; }));
     ASSERT_TRUE (peer().state().runDone);
 
+    component->buttonClicked (harness::findChildAs<juce::Button> (*component, "audioSettingsButton"));
+    ASSERT_EQ (boxes.titles(), juce::StringArray ({"Audio Settings"}));
     peer().deviceManager().closeAudioDevice();
     harness::findChildAs<juce::Button> (*component, "startButton")->setButtonText ("Start");
     const float level = meter ("inMeterComp").getBar (0)->levelDb;
@@ -171,7 +175,7 @@ TEST_F (RunTimer, WithoutADeviceTheLabelStaysAndNoRunEnds)
 
     EXPECT_EQ (label(), "Start") << "no device: the label is left as it was";
     EXPECT_TRUE (peer().state().measuring) << "no device: the run cannot end";
-    EXPECT_TRUE (boxes.boxes().empty());
+    EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
     EXPECT_LT (meter ("inMeterComp").getBar (0)->levelDb, level) << "the meters still update";
 }
 
@@ -229,6 +233,8 @@ namespace
 {
 const juce::String kChannelsWarning = "Warning: the audio device's channels changed during the measurement; these "
                                       "responses may belong to other channels, measure again. ";
+const juce::String kLostMessage = "The audio device stopped during the measurement and nothing was written: check "
+                                  "Audio Settings and measure again";
 } // namespace
 
 // Normalisation and auto-crop add sentences of their own; the warnings still
@@ -285,6 +291,99 @@ TEST_F (RunTimer, WarningsComeBeforeEveryOtherSentence)
         ASSERT_EQ (gLoggedLines.size(), 1u);
         EXPECT_TRUE (loggedAs (gLoggedLines[0], status)) << gLoggedLines[0];
     }
+}
+
+// A device that stops without being asked (gone from its own thread, or
+// closed by the device manager) ends the run at the next tick. Before the
+// run's last frame nothing is written and one "Error" box and the log say
+// why; once every frame was recorded the run is complete and written.
+TEST_F (RunTimer, ADeviceThatStopsUnaskedEndsTheRun)
+{
+    const struct
+    {
+        const char* what;
+        int blocksBefore; // of 256 frames; the run's 1000 frames are all recorded after 4
+        bool onItsOwnThread;
+    } cases[] = {
+        {"lost on its own thread mid-run", 2, true},
+        {"closed by the device manager mid-run", 2, false},
+        {"lost on its own thread once the run was complete", 5, true},
+        {"closed by the device manager once the run was complete", 5, false},
+    };
+
+    const CapturedLog log;
+    for (size_t i = 0; i < std::size (cases); ++i)
+    {
+        const auto& c = cases[i];
+        SCOPED_TRACE (c.what);
+        boxes.clear();
+        gLoggedLines.clear();
+        outDir.getChildFile ("impulse.wav").deleteFile();
+        if (i > 0)
+        {
+            device = useDevice ({1, 1, 48000.0, 256});
+            ASSERT_NE (device, nullptr);
+            ASSERT_TRUE (clickStart().empty()) << "the run did not start";
+        }
+        for (int b = 0; b < c.blocksBefore; ++b)
+        {
+            ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.25f; }));
+            if (b == 0)
+            {
+                component->timerCallback();
+                ASSERT_EQ (label(), "Stop");
+            }
+        }
+
+        if (c.onItsOwnThread)
+            device->loseOnAnotherThread();
+        else
+            peer().deviceManager().closeAudioDevice();
+        component->timerCallback();
+
+        EXPECT_FALSE (peer().state().measuring);
+        EXPECT_EQ (label(), "Start");
+        ASSERT_EQ (boxes.boxes().size(), 1u);
+        if (c.blocksBefore < 5)
+        {
+            EXPECT_EQ (boxes.boxes()[0].title, "Error");
+            EXPECT_EQ (boxes.boxes()[0].icon, juce::MessageBoxIconType::WarningIcon);
+            EXPECT_EQ (boxes.boxes()[0].message, kLostMessage);
+            ASSERT_EQ (gLoggedLines.size(), 1u);
+            EXPECT_TRUE (loggedAs (gLoggedLines[0], kLostMessage)) << gLoggedLines[0];
+            EXPECT_FALSE (outDir.getChildFile ("impulse.wav").exists());
+        }
+        else
+        {
+            EXPECT_EQ (boxes.boxes()[0].title, "Impulse response written");
+            EXPECT_TRUE (outDir.getChildFile ("impulse.wav").existsAsFile());
+        }
+
+        component->timerCallback();
+        EXPECT_EQ (boxes.boxes().size(), 1u) << "the run ends once";
+    }
+}
+
+// The Audio Settings dialog closes the run's device itself: the run stays
+// detached, "Stop" shown, until Stop ends it with nothing computed.
+TEST_F (RunTimer, TheAudioSettingsDialogDetachesTheRunWithoutEndingIt)
+{
+    ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.25f; }));
+    component->buttonClicked (harness::findChildAs<juce::Button> (*component, "audioSettingsButton"));
+    ASSERT_EQ (boxes.titles(), juce::StringArray ({"Audio Settings"}));
+    ASSERT_NE (currentDevice(), nullptr);
+    component->timerCallback();
+    component->timerCallback();
+
+    EXPECT_TRUE (peer().state().measuring);
+    EXPECT_EQ (label(), "Stop");
+    EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+
+    EXPECT_TRUE (clickStart().empty());
+    component->timerCallback();
+    EXPECT_FALSE (peer().state().measuring);
+    EXPECT_EQ (label(), "Start");
+    EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
 }
 
 namespace
@@ -367,6 +466,7 @@ TEST_F (RunChannels, ChannelsMovedDuringTheRunHeadTheStatusText)
             if (blocks == c.blocksBefore && c.change)
             {
                 c.change (*device);
+                // A restart reports a stop first: the run goes on all the same.
                 component->timerCallback();
                 ASSERT_TRUE (peer().state().measuring);
                 ASSERT_TRUE (boxes.boxes().empty()) << boxes.titles().joinIntoString (", ");
