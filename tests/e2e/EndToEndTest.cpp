@@ -1,6 +1,7 @@
 #include "MainComponent.h"
 #include "TolvaneApplication.h"
 
+#include "support/JackPatchbay.h"
 #include "support/JackServer.h"
 #include "support/StallingJackClient.h"
 #include "support/MessageLoop.h"
@@ -21,6 +22,7 @@ namespace
 constexpr const char* kJackClient = "JUCEJack";
 // A loop from out_N to in_N delays by exactly one JACK period.
 constexpr int kPeriod = 256;
+constexpr int kRate = 48000;
 
 // A whole measurement set-up: a temporary home, a private JACK server, the
 // main window on settings that select its JACK device, the device's outputs
@@ -83,7 +85,6 @@ protected:
             component = new MainComponent (settings.get());
             window->setContentOwned (component, true);
             window->setVisible (true);
-            runMessageLoopFor (100);
             deviceOpen = server.waitForPort (std::string (kJackClient) + ":out_1", 5000);
         }
         ASSERT_TRUE (deviceOpen) << "the JACK device did not open";
@@ -98,7 +99,17 @@ protected:
             },
             10000))
             << looped << " of 2 loops connected";
-        runMessageLoopFor (100);
+
+        // Every port is connected, so the device has them all active.
+        auto* device = component->getDeviceManager().getCurrentAudioDevice();
+        ASSERT_NE (device, nullptr);
+        ASSERT_TRUE (runMessageLoopUntil (
+            [&]
+            {
+                return device->getActiveInputChannels().countNumberOfSetBits() == server.options().captureChannels &&
+                       device->getActiveOutputChannels().countNumberOfSetBits() == server.options().playbackChannels;
+            },
+            10000));
     }
 
     juce::Button& button (const juce::String& name)
@@ -113,6 +124,55 @@ protected:
     }
 
     void click (const juce::String& name) { component->buttonClicked (&button (name)); }
+
+    juce::String label() { return button ("startButton").getButtonText(); }
+
+    bool waitForLabel (const juce::String& text, int timeoutMs = 10000)
+    {
+        return runMessageLoopUntil ([&] { return label() == text; }, timeoutMs);
+    }
+
+    // Waits until a tick of the component's timer has come after this call:
+    // the timer puts back the label that it shows (while there is a device).
+    bool waitForTick (int timeoutMs = 10000)
+    {
+        button ("startButton").setButtonText ("-");
+        return runMessageLoopUntil ([&] { return label() != "-"; }, timeoutMs);
+    }
+
+    // Waits until the run has played some of its frames: the output meter shows them.
+    bool waitForRunToPlay (int timeoutMs = 10000)
+    {
+        auto* meter = dynamic_cast<MultiMeterComponent*> (findChild ("outMeterComp"));
+        return meter != nullptr &&
+               runMessageLoopUntil ([meter] { return meter->getBar (0)->levelDb > -40.0f; }, timeoutMs);
+    }
+
+    // A client of the test's own on the server: a patchbay and a clock.
+    JackPatchbay& patchbay()
+    {
+        if (bay == nullptr)
+            bay = std::make_unique<JackPatchbay>();
+        EXPECT_TRUE (bay->isOpen());
+        return *bay;
+    }
+
+    // Waits until the server's clock has passed the end of a run of runFrames
+    // started at startFrames, and then for a tick of the timer: whatever the
+    // run would have done by its end has had its chance.
+    bool waitPastTheRunsEnd (uint64_t startFrames, uint64_t runFrames, int timeoutMs = 60000)
+    {
+        const uint64_t end = startFrames + runFrames + 4 * kPeriod;
+        return runMessageLoopUntil ([&] { return patchbay().framesNow() >= end; }, timeoutMs) && waitForTick();
+    }
+
+    juce::Component* findChild (const juce::String& name)
+    {
+        for (auto* child : component->getChildren())
+            if (child->getName() == name)
+                return child;
+        return nullptr;
+    }
 
     bool waitForBox (const juce::String& title, int timeoutMs)
     {
@@ -143,11 +203,8 @@ protected:
             const int dropoutsBefore = device->getXRunCount();
             click ("startButton");
             ASSERT_TRUE (boxes.boxes().empty()) << boxes.boxes()[0].message;
-            runMessageLoopFor (150);
-            EXPECT_EQ (button ("startButton").getButtonText(), "Stop") << "label at the first tick after Start";
             ASSERT_TRUE (waitForBox ("Impulse response written", 20000)) << boxes.titles().joinIntoString (", ");
-            runMessageLoopFor (150);
-            EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+            EXPECT_TRUE (waitForLabel ("Start")) << label();
 
             if (device->getXRunCount() == dropoutsBefore)
                 return;
@@ -172,6 +229,7 @@ protected:
     std::unique_ptr<juce::PropertiesFile> settings;
     std::unique_ptr<juce::DocumentWindow> window;
     MainComponent* component = nullptr; // owned by the window
+    std::unique_ptr<JackPatchbay> bay;  // made on first use, gone before the server
 };
 } // namespace
 
@@ -239,16 +297,16 @@ TEST_F (EndToEnd, TrueStereoSingleFileInTheChosenOrder)
 TEST_F (EndToEnd, StopDuringARunComputesAndShowsNothing)
 {
     auto values = baseSettings();
-    values["sweepTime"] = "2";
+    values["sweepTime"] = "5";
     open (values);
 
+    const uint64_t startFrames = patchbay().framesNow();
     click ("startButton");
-    runMessageLoopFor (500);
-    EXPECT_EQ (button ("startButton").getButtonText(), "Stop");
+    ASSERT_TRUE (waitForLabel ("Stop")) << label();
     click ("startButton");
-    runMessageLoopFor (2500); // past the time the run would have ended
+    ASSERT_TRUE (waitPastTheRunsEnd (startFrames, (uint64_t)(5.1 * kRate)));
 
-    EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+    EXPECT_EQ (label(), "Start");
     EXPECT_TRUE (boxes.boxes().empty()) << boxes.titles().joinIntoString (", ");
     EXPECT_TRUE (writtenFiles().isEmpty());
 }
@@ -259,20 +317,21 @@ TEST_F (EndToEnd, AudioSettingsDuringARunThenStop)
     values["sweepTime"] = "2";
     open (values);
 
+    const uint64_t startFrames = patchbay().framesNow();
     click ("startButton");
-    runMessageLoopFor (200);
+    ASSERT_TRUE (waitForRunToPlay());
     click ("audioSettingsButton"); // the dialog is recorded and dismissed
     ASSERT_EQ (boxes.boxes().size(), 1u);
     EXPECT_EQ (boxes.boxes()[0].title, "Audio Settings");
 
-    // The reopened device does not call the run: it never ends by itself.
-    runMessageLoopFor (2500);
-    EXPECT_EQ (button ("startButton").getButtonText(), "Stop");
-    EXPECT_EQ (boxes.boxes().size(), 1u);
+    // The reopened device does not call the run: it never ends by itself,
+    // and closing its device was no loss.
+    ASSERT_TRUE (waitPastTheRunsEnd (startFrames, (uint64_t)(2.1 * kRate)));
+    EXPECT_EQ (label(), "Stop");
+    EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
 
     click ("startButton");
-    runMessageLoopFor (300);
-    EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+    EXPECT_TRUE (waitForLabel ("Start")) << label();
     EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
     EXPECT_TRUE (writtenFiles().isEmpty());
 }
@@ -283,36 +342,43 @@ TEST_F (EndToEnd, ClosingTheWindowMidRun)
     values["sweepTime"] = "5";
     open (values);
 
+    const uint64_t startFrames = patchbay().framesNow();
     click ("startButton");
-    runMessageLoopFor (300);
+    ASSERT_TRUE (waitForRunToPlay());
     window = nullptr; // the component, its device and its buffers go while the device runs
-    runMessageLoopFor (300);
+    component = nullptr;
+    ASSERT_TRUE (
+        runMessageLoopUntil ([&] { return patchbay().framesNow() >= startFrames + (uint64_t)(5.1 * kRate); }, 60000));
 
     EXPECT_TRUE (boxes.boxes().empty());
     EXPECT_TRUE (writtenFiles().isEmpty());
 }
 
-TEST_F (EndToEnd, JackServerKilledMidRunThenStop)
+// The server ends (as a crash would) during the run: the run ends with one
+// "Error" box, nothing is written, and Start is offered again.
+TEST_F (EndToEnd, JackServerKilledMidRunEndsTheRun)
 {
     auto values = baseSettings();
     values["sweepTime"] = "5";
     open (values);
 
     click ("startButton");
-    runMessageLoopFor (300);
+    ASSERT_TRUE (waitForLabel ("Stop")) << label();
+    ASSERT_TRUE (waitForRunToPlay());
     server.kill();
-    runMessageLoopFor (1000);
-    EXPECT_EQ (button ("startButton").getButtonText(), "Stop");
 
-    click ("startButton");
-    runMessageLoopFor (300);
-    EXPECT_TRUE (boxes.boxes().empty()) << boxes.titles().joinIntoString (", ");
+    ASSERT_TRUE (waitForBox ("Error", 20000)) << boxes.titles().joinIntoString (", ");
+    ASSERT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+    EXPECT_EQ (boxes.boxes()[0].message, "The audio device stopped during the measurement and nothing was written: "
+                                         "check Audio Settings and measure again");
+    EXPECT_EQ (label(), "Start");
     EXPECT_TRUE (writtenFiles().isEmpty());
 
-    // Ended: the next Start finds no device, or one that cannot run, and says so.
+    // The next Start finds no device, or one that cannot run, and says so.
     click ("startButton");
-    runMessageLoopFor (300);
-    EXPECT_FALSE (boxes.boxes().empty());
+    ASSERT_EQ (boxes.boxes().size(), 2u) << boxes.titles().joinIntoString (", ");
+    EXPECT_EQ (boxes.boxes()[1].title, "Error");
+    EXPECT_TRUE (writtenFiles().isEmpty());
 }
 
 // Another client holds up the server's cycle during the run: the server
@@ -324,7 +390,8 @@ TEST_F (EndToEnd, DropoutDuringTheRunHeadsTheResult)
     open (values);
     StallingJackClient staller;
     ASSERT_TRUE (staller.isActive());
-    runMessageLoopFor (300); // a client joining the graph may cost a dropout of its own
+    // A client joining the graph may cost a dropout of its own: let the graph run with it first.
+    ASSERT_TRUE (staller.waitForCycles (20));
     auto* device = component->getDeviceManager().getCurrentAudioDevice();
     ASSERT_NE (device, nullptr);
     const int before = device->getXRunCount();
