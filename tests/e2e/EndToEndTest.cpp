@@ -24,6 +24,9 @@ constexpr const char* kJackClient = "JUCEJack";
 constexpr int kPeriod = 256;
 constexpr int kRate = 48000;
 
+const juce::String kChannelsWarning = "Warning: the audio device's channels changed during the measurement; these "
+                                      "responses may belong to other channels, measure again. ";
+
 // A whole measurement set-up: a temporary home, a private JACK server, the
 // main window on settings that select its JACK device, the device's outputs
 // looped to its inputs, every modal box recorded and dismissed.
@@ -423,4 +426,85 @@ TEST_F (EndToEnd, DropoutDuringTheRunHeadsTheResult)
     EXPECT_GE (count.getIntValue(), 1) << message;
     EXPECT_LE (count.getIntValue(), device->getXRunCount() - before) << message;
     EXPECT_EQ (writtenFiles(), juce::StringArray ({"impulse_LL.wav"}));
+}
+
+// Another program removes every connection of one of the device's input
+// ports during the run, as a patchbay does. JUCE's JACK device then passes
+// only the connected ports and restarts itself. When that moves one of the
+// run's recorded channels, the result says so ahead of the files written;
+// a port beyond the run's channels changes nothing.
+TEST_F (EndToEnd, ChannelsMovedDuringTheRunHeadTheResult)
+{
+    const struct
+    {
+        const char* what;
+        int numChan;  // played and recorded
+        int cutInput; // the device channel whose port loses its connections
+        bool warns;
+        const char* written;
+    } cases[] = {
+        {"in_1 cut from a 2 x 2 run", 2, 0, true, "Wrote a single 4-channel impulse response file: impulse.wav"},
+        {"in_2 cut from a 1 x 1 run", 1, 1, false, "Wrote a single 1-channel impulse response file: impulse.wav"},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        boxes.clear();
+        outDir.getChildFile ("impulse.wav").deleteFile();
+        auto values = baseSettings();
+        values["numPlayChan"] = juce::String (c.numChan);
+        values["numRecChan"] = juce::String (c.numChan);
+        values["sweepTime"] = "3";
+        values["outFileFmt"] = "0";
+        open (values);
+        auto* device = component->getDeviceManager().getCurrentAudioDevice();
+        ASSERT_NE (device, nullptr);
+        const uint64_t segmentFrames = (uint64_t)(3.1 * kRate);
+        const uint64_t runFrames = (uint64_t)c.numChan * segmentFrames;
+
+        const uint64_t startFrames = patchbay().framesNow();
+        click ("startButton");
+        ASSERT_TRUE (boxes.boxes().empty()) << boxes.boxes()[0].message;
+        ASSERT_TRUE (waitForRunToPlay());
+
+        // Its capture port and the loop from out_N: two connections.
+        const std::string port = std::string (kJackClient) + ":in_" + std::to_string (c.cutInput + 1);
+        ASSERT_EQ (patchbay().disconnectAll (port), 2) << port;
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return !device->getActiveInputChannels()[c.cutInput]; }, 10000))
+            << "the device did not drop the port";
+        // The device restarted before the server's clock reached the run's
+        // end, so before the run's callback could have.
+        const uint64_t restartedBy = patchbay().framesNow();
+        ASSERT_LT (restartedBy, startFrames + runFrames) << "the restart came after the run";
+
+        ASSERT_TRUE (waitForBox ("Impulse response written", 30000)) << boxes.titles().joinIntoString (", ");
+        ASSERT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+        juce::String message = boxes.boxes()[0].message;
+        // A loaded machine may drop out too; that warning comes first.
+        const bool dropouts = message.startsWith ("Warning: audio dropouts during the measurement (");
+        if (dropouts)
+            message = message.fromFirstOccurrenceOf ("measure again. ", false, false);
+        EXPECT_EQ (message, (c.warns ? kChannelsWarning : juce::String()) + c.written);
+
+        const auto wav = readWavBack (outDir.getChildFile ("impulse.wav"));
+        ASSERT_TRUE (wav.ok);
+        ASSERT_EQ (wav.info.channels, c.numChan * c.numChan);
+        if (dropouts)
+            continue;
+        if (c.numChan == 1)
+        {
+            // in_1 still carried the run's one input: a clean response.
+            EXPECT_EQ (wav.peakFrame (0), kPeriod);
+            EXPECT_NEAR (wav.at (kPeriod, 0), 1.0f, 0.02f);
+        }
+        else if (restartedBy < startFrames + segmentFrames)
+        {
+            // Moved before out_2 played: its loop to in_2 was recorded as the
+            // first input (RL, from R to L), and nothing as the second (RR).
+            EXPECT_EQ (wav.peakFrame (2), kPeriod);
+            EXPECT_NEAR (wav.at (kPeriod, 2), 1.0f, 0.02f);
+            EXPECT_LT (std::abs (wav.at (wav.peakFrame (3), 3)), 0.01f);
+        }
+    }
 }
