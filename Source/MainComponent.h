@@ -59,8 +59,8 @@ public:
                                            int numOutputChannels,
                                            int numSamples,
                                            const juce::AudioIODeviceCallbackContext& context) override;
-    void audioDeviceAboutToStart (juce::AudioIODevice*) override {}
-    void audioDeviceStopped() override {}
+    void audioDeviceAboutToStart (juce::AudioIODevice* device) override;
+    void audioDeviceStopped() override;
     void audioDeviceError (const juce::String&) override {}
 
     // juce::ComboBox::Listener
@@ -79,6 +79,9 @@ public:
 private:
     void startMeasurement();
     void stopMeasurement();
+    void endRun (juce::AudioIODevice* device, bool stopDevice);
+    void abandonLostRun();
+    void showRunOnStartButton();
     void showAudioSettings();
     void browseForDirectory();
     void initialiseAudioDevice();
@@ -127,6 +130,30 @@ private:
     // cannot count), and the dropouts the timer found when it ended the run.
     int xrunsAtStart = -1;
     int runDropouts = 0;
+
+    // The device channels that carried the run's played and recorded
+    // channels at Start (message thread), the channel counts the device last
+    // announced (read by the audio thread), and whether a run channel has
+    // been carried by another device channel since (set by either thread).
+    juce::BigInteger runOutputChannels, runInputChannels;
+    std::atomic<int> announcedOutputs { 0 }, announcedInputs { 0 };
+    std::atomic<bool> runChannelsMoved { false };
+
+    // True while Tolvane stops or closes the device itself. The device may
+    // report a stop from any thread (JACK's own when its server goes away):
+    // one that Tolvane did not ask for and that no restart followed marks the
+    // run's device as lost, for the timer to see.
+    std::atomic<bool> stoppingDevice { false };
+    std::atomic<bool> deviceLost { false };
+
+    // Marks the stops that Tolvane makes itself while it lives.
+    struct OwnDeviceStop
+    {
+        explicit OwnDeviceStop (std::atomic<bool>& flagToSet) : flag (flagToSet) { flag.store (true); }
+        ~OwnDeviceStop() { flag.store (false); }
+        std::atomic<bool>& flag;
+        JUCE_DECLARE_NON_COPYABLE (OwnDeviceStop)
+    };
 
     juce::AudioDeviceManager deviceManager;
 

@@ -14,8 +14,11 @@ void MainComponent::initialiseAudioDevice()
 void MainComponent::showAudioSettings()
 {
     // The run's device is closed first, so our callback never runs while the
-    // selector changes the device.
-    deviceManager.closeAudioDevice();
+    // selector changes the device. A run then stays detached, not lost.
+    {
+        const OwnDeviceStop own (stoppingDevice);
+        deviceManager.closeAudioDevice();
+    }
     deviceManager.restartLastAudioDevice();
 
     const int maxInputs = juce::jmax (0, getSettingsInt (*settings, "numRecChan", 0));

@@ -4,6 +4,7 @@
 #include "MeasureMemory.h"
 #include "MlsCorrelation.h"
 #include "ResponsePostProcess.h"
+#include "RunChannels.h"
 #include "RunDropouts.h"
 #include "RunLayout.h"
 #include "SettingsNumbers.h"
@@ -14,8 +15,10 @@ void MainComponent::computeResponse()
     int32_t responseLen = isMls ? (int32_t)mlsLen : (int32_t)(sweepLen + gapLen);
     const int32_t numResponses = numPlayChan > 0 && numRecChan > 0 ? numPlayChan * numRecChan : 0;
     float** responses = measureAlloc<float*> ((uint64_t)numResponses);
-    // A run with dropouts still gives its files, but says first that they may be damaged.
-    juce::String statusText = dropoutWarning (runDropouts);
+    // A run with dropouts or moved channels still gives its files, but says
+    // first that they may be damaged; the warnings head every other sentence.
+    juce::String statusText =
+        dropoutWarning (runDropouts) + channelsChangedWarning (runChannelsMoved.load (std::memory_order_relaxed));
     const int outFmtId = outFmtCombo->getSelectedId();
 
     RecordedRun run;

@@ -216,7 +216,10 @@ void MainComponent::browseForDirectory()
 MainComponent::~MainComponent()
 {
     // The device goes first, so the audio callback is over before any buffer is freed.
-    deviceManager.closeAudioDevice();
+    {
+        const OwnDeviceStop own (stoppingDevice);
+        deviceManager.closeAudioDevice();
+    }
 
     numPlayChanCombo = nullptr;
     numPlayChanLabel = nullptr;

@@ -5,6 +5,7 @@
 #include "ErrorBox.h"
 #include "MeasureMemory.h"
 #include "MeasurementTables.h"
+#include "RunChannels.h"
 #include "RunLayout.h"
 #include "SettingsNumbers.h"
 #include "Stimulus.h"
@@ -148,13 +149,26 @@ void MainComponent::startMeasurement()
     runDone.store (false, std::memory_order_release);
     xrunsAtStart = device->getXRunCount();
     runDropouts = 0;
+
+    // What the device's restarts and blocks are compared with during the run;
+    // the start below announces the same channels, so it warns of nothing.
+    runOutputChannels = runDeviceChannels (device->getActiveOutputChannels(), numPlayChan);
+    runInputChannels = runDeviceChannels (device->getActiveInputChannels(), numRecChan);
+    announcedOutputs.store (numOutputs, std::memory_order_relaxed);
+    announcedInputs.store (numInputs, std::memory_order_relaxed);
+    runChannelsMoved.store (false, std::memory_order_relaxed);
+    deviceLost.store (false, std::memory_order_release);
+
     device->start (this);
     measuring = true;
 }
 
 void MainComponent::stopMeasurement()
 {
-    deviceManager.closeAudioDevice();
+    {
+        const OwnDeviceStop own (stoppingDevice);
+        deviceManager.closeAudioDevice();
+    }
     deviceManager.restartLastAudioDevice();
     measuring = false;
 }

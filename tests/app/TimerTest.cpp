@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,19 +11,55 @@
 
 namespace
 {
-// A run of 1000 frames: no initial delay, a 0.0125 s sweep (600 frames) and
-// a gap of 400 frames, one output, one input, 48000 Hz.
-class RunTimer : public MeasureComponentTest
+std::vector<std::string> gLoggedLines;
+
+void recordLogLine (void*, int, const char* line)
+{
+    gLoggedLines.push_back (line);
+}
+
+// Sends the log at level 2 to gLoggedLines while it lives.
+struct CapturedLog
+{
+    CapturedLog()
+    {
+        gQvLogFn = recordLogLine;
+        gQvLogLevel = 2;
+    }
+    ~CapturedLog()
+    {
+        gQvLogFn = savedFn;
+        gQvLogLevel = savedLevel;
+    }
+    QvLogFn savedFn = gQvLogFn;
+    int savedLevel = gQvLogLevel;
+};
+
+// Whether a logged line holds message after its time stamp: the whole of it,
+// or its first 200 characters and more where a long one is cut.
+bool loggedAs (const std::string& line, const juce::String& message)
+{
+    const std::string tag = "MainComponent ";
+    const auto at = line.find (tag);
+    if (at == std::string::npos)
+        return false;
+    const juce::String logged = juce::String (line.substr (at + tag.size())).trimCharactersAtEnd ("\n");
+    return logged == message || (logged.length() >= 200 && message.startsWith (logged));
+}
+
+// A short sweep run into one 16-bit WAV file per run, per output a segment of
+// 1000 frames (a 0.0125 s sweep of 600 frames and a gap of 400) at 48000 Hz,
+// no initial delay; its boxes recorded.
+class ShortRunTest : public MeasureComponentTest
 {
 protected:
-    void SetUp() override
+    void buildShortRun (int numChan)
     {
-        MeasureComponentTest::SetUp();
         outDir = folder.getChildFile ("out");
         outDir.createDirectory();
         build ({
-            {"numPlayChan", "1"},
-            {"numRecChan", "1"},
+            {"numPlayChan", juce::String (numChan)},
+            {"numRecChan", juce::String (numChan)},
             {"type", "Sweep"},
             {"sweepTime", "0.0125"},
             {"gapDelay", "0.00833333"},
@@ -30,10 +67,27 @@ protected:
             {"ampDb", "-6"},
             {"fmt", "WAV 16-bit"},
             {"normalize", "0"},
+            {"autoCrop", "0"},
             {"outFileFmt", "0"},
             {"file", "impulse"},
             {"dir", outDir.getFullPathName()},
         });
+        // The test calls the timer itself: none may come while a dialog or box is up.
+        component->stopTimer();
+    }
+
+    juce::File outDir;
+    ModalBoxRecorder boxes;
+};
+
+// A run of 1000 frames, one output, one input, started.
+class RunTimer : public ShortRunTest
+{
+protected:
+    void SetUp() override
+    {
+        ShortRunTest::SetUp();
+        buildShortRun (1);
         device = useDevice ({1, 1, 48000.0, 256});
         ASSERT_NE (device, nullptr);
         ASSERT_FALSE (clickStart().size() > 0) << "the run did not start";
@@ -47,9 +101,7 @@ protected:
         return *harness::findChildAs<MultiMeterComponent> (*component, name);
     }
 
-    juce::File outDir;
     TestAudioDevice* device = nullptr;
-    ModalBoxRecorder boxes;
 };
 } // namespace
 
@@ -103,6 +155,8 @@ TEST_F (RunTimer, MetersFollowThePeaksOnEveryTick)
     EXPECT_NEAR (in.getBar (0)->levelDb, before - in.getBar (0)->decayDb, 0.01f);
 }
 
+// The run detached by the Audio Settings dialog, then no device at all: the
+// label is left as it was and the run cannot end, even with its end reported.
 TEST_F (RunTimer, WithoutADeviceTheLabelStaysAndNoRunEnds)
 {
     ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.5f; }));
@@ -112,6 +166,8 @@ TEST_F (RunTimer, WithoutADeviceTheLabelStaysAndNoRunEnds)
         ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.5f; }));
     ASSERT_TRUE (peer().state().runDone);
 
+    component->buttonClicked (harness::findChildAs<juce::Button> (*component, "audioSettingsButton"));
+    ASSERT_EQ (boxes.titles(), juce::StringArray ({"Audio Settings"}));
     peer().deviceManager().closeAudioDevice();
     harness::findChildAs<juce::Button> (*component, "startButton")->setButtonText ("Start");
     const float level = meter ("inMeterComp").getBar (0)->levelDb;
@@ -119,36 +175,9 @@ TEST_F (RunTimer, WithoutADeviceTheLabelStaysAndNoRunEnds)
 
     EXPECT_EQ (label(), "Start") << "no device: the label is left as it was";
     EXPECT_TRUE (peer().state().measuring) << "no device: the run cannot end";
-    EXPECT_TRUE (boxes.boxes().empty());
+    EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
     EXPECT_LT (meter ("inMeterComp").getBar (0)->levelDb, level) << "the meters still update";
 }
-
-namespace
-{
-std::vector<std::string> gLoggedLines;
-
-void recordLogLine (void*, int, const char* line)
-{
-    gLoggedLines.push_back (line);
-}
-
-// Sends the log at level 2 to gLoggedLines while it lives.
-struct CapturedLog
-{
-    CapturedLog()
-    {
-        gQvLogFn = recordLogLine;
-        gQvLogLevel = 2;
-    }
-    ~CapturedLog()
-    {
-        gQvLogFn = savedFn;
-        gQvLogLevel = savedLevel;
-    }
-    QvLogFn savedFn = gQvLogFn;
-    int savedLevel = gQvLogLevel;
-};
-} // namespace
 
 // The device's dropout count read at Start and again when the timer ends the
 // run: a count that grew heads the status text with a warning, in the box and
@@ -196,6 +225,265 @@ TEST_F (RunTimer, DropoutsDuringTheRunHeadTheStatusText)
         ASSERT_EQ (gLoggedLines.size(), 1u);
         EXPECT_NE (gLoggedLines[0].find (("MainComponent " + status + "\n").toStdString()), std::string::npos)
             << gLoggedLines[0];
+        EXPECT_TRUE (outDir.getChildFile ("impulse.wav").existsAsFile());
+    }
+}
+
+namespace
+{
+const juce::String kChannelsWarning = "Warning: the audio device's channels changed during the measurement; these "
+                                      "responses may belong to other channels, measure again. ";
+const juce::String kLostMessage = "The audio device stopped during the measurement and nothing was written: check "
+                                  "Audio Settings and measure again";
+} // namespace
+
+// Normalisation and auto-crop add sentences of their own; the warnings still
+// come first, the dropouts before the channels, each exactly once.
+TEST_F (RunTimer, WarningsComeBeforeEveryOtherSentence)
+{
+    settings->setValue ("normalize", "1");
+    settings->setValue ("autoCrop", "1");
+    settings->setValue ("cropThresh", "-42");
+    const juce::String dropouts =
+        "Warning: audio dropouts during the measurement (2); these responses may be damaged, measure again. ";
+    const struct
+    {
+        bool dropouts, channelsChanged;
+    } cases[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+
+    const CapturedLog log;
+    juce::String cleanStatus; // the status of the run without warnings
+    for (size_t i = 0; i < std::size (cases); ++i)
+    {
+        const auto& c = cases[i];
+        SCOPED_TRACE ("case " + std::to_string (i));
+        boxes.clear();
+        gLoggedLines.clear();
+        if (i > 0)
+        {
+            device->xrunCount = 0;
+            ASSERT_TRUE (clickStart().empty()) << "the run did not start";
+        }
+        for (int b = 0; b < 5; ++b)
+        {
+            // One block with an input more than the device announced: its channels moved.
+            const bool moved = c.channelsChanged && b == 1;
+            ASSERT_TRUE (device->runBlockWithChannels (256, moved ? 2 : 1, 1, [] (int, int) { return 0.25f; }));
+        }
+        device->xrunCount = c.dropouts ? 2 : 0;
+        component->timerCallback();
+
+        ASSERT_EQ (boxes.boxes().size(), 1u);
+        ASSERT_EQ (boxes.boxes()[0].title, "Impulse response written");
+        const juce::String message = boxes.boxes()[0].message;
+        if (i == 0)
+        {
+            cleanStatus = message;
+            ASSERT_TRUE (cleanStatus.startsWith ("Applied ") &&
+                         cleanStatus.contains (" dB normalization gain. Cropped to ") &&
+                         cleanStatus.endsWith ("Wrote a single 1-channel impulse response file: impulse.wav"))
+                << cleanStatus;
+            continue;
+        }
+        const juce::String status = (c.dropouts ? dropouts : juce::String()) +
+                                    (c.channelsChanged ? kChannelsWarning : juce::String()) + cleanStatus;
+        EXPECT_EQ (message, status);
+        ASSERT_EQ (gLoggedLines.size(), 1u);
+        EXPECT_TRUE (loggedAs (gLoggedLines[0], status)) << gLoggedLines[0];
+    }
+}
+
+// A device that stops without being asked (gone from its own thread, or
+// closed by the device manager) ends the run at the next tick. Before the
+// run's last frame nothing is written and one "Error" box and the log say
+// why; once every frame was recorded the run is complete and written.
+TEST_F (RunTimer, ADeviceThatStopsUnaskedEndsTheRun)
+{
+    const struct
+    {
+        const char* what;
+        int blocksBefore; // of 256 frames; the run's 1000 frames are all recorded after 4
+        bool onItsOwnThread;
+    } cases[] = {
+        {"lost on its own thread mid-run", 2, true},
+        {"closed by the device manager mid-run", 2, false},
+        {"lost on its own thread once the run was complete", 5, true},
+        {"closed by the device manager once the run was complete", 5, false},
+    };
+
+    const CapturedLog log;
+    for (size_t i = 0; i < std::size (cases); ++i)
+    {
+        const auto& c = cases[i];
+        SCOPED_TRACE (c.what);
+        boxes.clear();
+        gLoggedLines.clear();
+        outDir.getChildFile ("impulse.wav").deleteFile();
+        if (i > 0)
+        {
+            device = useDevice ({1, 1, 48000.0, 256});
+            ASSERT_NE (device, nullptr);
+            ASSERT_TRUE (clickStart().empty()) << "the run did not start";
+        }
+        for (int b = 0; b < c.blocksBefore; ++b)
+        {
+            ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.25f; }));
+            if (b == 0)
+            {
+                component->timerCallback();
+                ASSERT_EQ (label(), "Stop");
+            }
+        }
+
+        if (c.onItsOwnThread)
+            device->loseOnAnotherThread();
+        else
+            peer().deviceManager().closeAudioDevice();
+        component->timerCallback();
+
+        EXPECT_FALSE (peer().state().measuring);
+        EXPECT_EQ (label(), "Start");
+        ASSERT_EQ (boxes.boxes().size(), 1u);
+        if (c.blocksBefore < 5)
+        {
+            EXPECT_EQ (boxes.boxes()[0].title, "Error");
+            EXPECT_EQ (boxes.boxes()[0].icon, juce::MessageBoxIconType::WarningIcon);
+            EXPECT_EQ (boxes.boxes()[0].message, kLostMessage);
+            ASSERT_EQ (gLoggedLines.size(), 1u);
+            EXPECT_TRUE (loggedAs (gLoggedLines[0], kLostMessage)) << gLoggedLines[0];
+            EXPECT_FALSE (outDir.getChildFile ("impulse.wav").exists());
+        }
+        else
+        {
+            EXPECT_EQ (boxes.boxes()[0].title, "Impulse response written");
+            EXPECT_TRUE (outDir.getChildFile ("impulse.wav").existsAsFile());
+        }
+
+        component->timerCallback();
+        EXPECT_EQ (boxes.boxes().size(), 1u) << "the run ends once";
+    }
+}
+
+// The Audio Settings dialog closes the run's device itself: the run stays
+// detached, "Stop" shown, until Stop ends it with nothing computed.
+TEST_F (RunTimer, TheAudioSettingsDialogDetachesTheRunWithoutEndingIt)
+{
+    ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.25f; }));
+    component->buttonClicked (harness::findChildAs<juce::Button> (*component, "audioSettingsButton"));
+    ASSERT_EQ (boxes.titles(), juce::StringArray ({"Audio Settings"}));
+    ASSERT_NE (currentDevice(), nullptr);
+    component->timerCallback();
+    component->timerCallback();
+
+    EXPECT_TRUE (peer().state().measuring);
+    EXPECT_EQ (label(), "Stop");
+    EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+
+    EXPECT_TRUE (clickStart().empty());
+    component->timerCallback();
+    EXPECT_FALSE (peer().state().measuring);
+    EXPECT_EQ (label(), "Start");
+    EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+}
+
+namespace
+{
+juce::BigInteger channels (std::initializer_list<int> bits)
+{
+    juce::BigInteger mask;
+    for (int bit : bits)
+        mask.setBit (bit);
+    return mask;
+}
+
+// A 2 x 2 run of 2000 frames, to start on a test device of its own.
+class RunChannels : public ShortRunTest
+{
+protected:
+    void SetUp() override
+    {
+        ShortRunTest::SetUp();
+        buildShortRun (2);
+    }
+};
+} // namespace
+
+// The run's channels are the first two active inputs and outputs at Start.
+// When a restart of the device (as JACK's on a change of connected ports) or
+// a block's channel counts move one of them to another device channel before
+// the run's last frame, the status text begins with a warning; the files are
+// written all the same. A change beyond the run's channels warns of nothing.
+TEST_F (RunChannels, ChannelsMovedDuringTheRunHeadTheStatusText)
+{
+    using Change = std::function<void (TestAudioDevice&)>;
+    const auto restart = [] (juce::BigInteger ins, juce::BigInteger outs)
+    { return Change ([=] (TestAudioDevice& d) { d.restartWithChannels (ins, outs); }); };
+    const auto block = [] (int ins, int outs)
+    { return Change ([=] (TestAudioDevice& d) { ASSERT_TRUE (d.runBlockWithChannels (256, ins, outs)); }); };
+    const auto all = channels ({0, 1, 2, 3});
+
+    const struct
+    {
+        const char* what;
+        juce::BigInteger insAtStart, outsAtStart;
+        int blocksBefore; // of 256 frames; the run's end is reported by block 9
+        Change change;
+        bool warns;
+    } cases[] = {
+        {"nothing changes", all, all, 3, {}, false},
+        {"a restart with the same channels", all, all, 3, restart (all, all), false},
+        {"an input beyond the run removed", all, all, 3, restart (channels ({0, 1, 2}), all), false},
+        {"an output beyond the run removed", all, all, 3, restart (all, channels ({0, 1})), false},
+        {"an input beyond the run connected", channels ({0, 1}), all, 3, restart (channels ({0, 1, 3}), all), false},
+        {"the first input removed", all, all, 3, restart (channels ({1, 2, 3}), all), true},
+        {"the second input moved", all, all, 3, restart (channels ({0, 2, 3}), all), true},
+        {"an input below the run connected", channels ({1, 2}), all, 3, restart (all, all), true},
+        {"the first output removed", all, all, 3, restart (all, channels ({1, 2, 3})), true},
+        {"fewer inputs than the run's", all, all, 3, restart (channels ({0}), all), true},
+        {"a block with an input fewer", all, all, 3, block (3, 4), true},
+        {"a block with an output more", all, all, 3, block (4, 5), true},
+        {"the first input removed in the run's first block", all, all, 0, restart (channels ({1, 2, 3}), all), true},
+        {"the first input removed after the run's end", all, all, 9, restart (channels ({1, 2, 3}), all), false},
+    };
+
+    const CapturedLog log;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        boxes.clear();
+        gLoggedLines.clear();
+        outDir.getChildFile ("impulse.wav").deleteFile();
+        auto* device = useDevice ({4, 4, 48000.0, 256});
+        ASSERT_NE (device, nullptr);
+        device->restartWithChannels (c.insAtStart, c.outsAtStart);
+        ASSERT_TRUE (clickStart().empty()) << "the run did not start";
+        ASSERT_EQ (peer().state().totalLen, 2000u);
+
+        int blocks = 0;
+        for (; !peer().state().runDone; ++blocks)
+        {
+            ASSERT_LT (blocks, 20);
+            if (blocks == c.blocksBefore && c.change)
+            {
+                c.change (*device);
+                // A restart reports a stop first: the run goes on all the same.
+                component->timerCallback();
+                ASSERT_TRUE (peer().state().measuring);
+                ASSERT_TRUE (boxes.boxes().empty()) << boxes.titles().joinIntoString (", ");
+            }
+            ASSERT_TRUE (device->runBlock (256, [] (int ch, int) { return 0.1f * (float)(ch + 1); }));
+        }
+        if (blocks <= c.blocksBefore && c.change)
+            c.change (*device);
+        component->timerCallback();
+
+        const juce::String status = (c.warns ? kChannelsWarning : juce::String()) +
+                                    "Wrote a single 4-channel impulse response file: impulse.wav";
+        ASSERT_EQ (boxes.boxes().size(), 1u);
+        EXPECT_EQ (boxes.boxes()[0].title, "Impulse response written");
+        EXPECT_EQ (boxes.boxes()[0].message, status);
+        ASSERT_EQ (gLoggedLines.size(), 1u);
+        EXPECT_TRUE (loggedAs (gLoggedLines[0], status)) << gLoggedLines[0];
         EXPECT_TRUE (outDir.getChildFile ("impulse.wav").existsAsFile());
     }
 }

@@ -1,6 +1,7 @@
 #include "MainComponent.h"
 #include "TolvaneApplication.h"
 
+#include "support/JackPatchbay.h"
 #include "support/JackServer.h"
 #include "support/StallingJackClient.h"
 #include "support/MessageLoop.h"
@@ -21,6 +22,10 @@ namespace
 constexpr const char* kJackClient = "JUCEJack";
 // A loop from out_N to in_N delays by exactly one JACK period.
 constexpr int kPeriod = 256;
+constexpr int kRate = 48000;
+
+const juce::String kChannelsWarning = "Warning: the audio device's channels changed during the measurement; these "
+                                      "responses may belong to other channels, measure again. ";
 
 // A whole measurement set-up: a temporary home, a private JACK server, the
 // main window on settings that select its JACK device, the device's outputs
@@ -83,7 +88,6 @@ protected:
             component = new MainComponent (settings.get());
             window->setContentOwned (component, true);
             window->setVisible (true);
-            runMessageLoopFor (100);
             deviceOpen = server.waitForPort (std::string (kJackClient) + ":out_1", 5000);
         }
         ASSERT_TRUE (deviceOpen) << "the JACK device did not open";
@@ -98,7 +102,17 @@ protected:
             },
             10000))
             << looped << " of 2 loops connected";
-        runMessageLoopFor (100);
+
+        // Every port is connected, so the device has them all active.
+        auto* device = component->getDeviceManager().getCurrentAudioDevice();
+        ASSERT_NE (device, nullptr);
+        ASSERT_TRUE (runMessageLoopUntil (
+            [&]
+            {
+                return device->getActiveInputChannels().countNumberOfSetBits() == server.options().captureChannels &&
+                       device->getActiveOutputChannels().countNumberOfSetBits() == server.options().playbackChannels;
+            },
+            10000));
     }
 
     juce::Button& button (const juce::String& name)
@@ -113,6 +127,55 @@ protected:
     }
 
     void click (const juce::String& name) { component->buttonClicked (&button (name)); }
+
+    juce::String label() { return button ("startButton").getButtonText(); }
+
+    bool waitForLabel (const juce::String& text, int timeoutMs = 10000)
+    {
+        return runMessageLoopUntil ([&] { return label() == text; }, timeoutMs);
+    }
+
+    // Waits until a tick of the component's timer has come after this call:
+    // the timer puts back the label that it shows (while there is a device).
+    bool waitForTick (int timeoutMs = 10000)
+    {
+        button ("startButton").setButtonText ("-");
+        return runMessageLoopUntil ([&] { return label() != "-"; }, timeoutMs);
+    }
+
+    // Waits until the run has played some of its frames: the output meter shows them.
+    bool waitForRunToPlay (int timeoutMs = 10000)
+    {
+        auto* meter = dynamic_cast<MultiMeterComponent*> (findChild ("outMeterComp"));
+        return meter != nullptr &&
+               runMessageLoopUntil ([meter] { return meter->getBar (0)->levelDb > -40.0f; }, timeoutMs);
+    }
+
+    // A client of the test's own on the server: a patchbay and a clock.
+    JackPatchbay& patchbay()
+    {
+        if (bay == nullptr)
+            bay = std::make_unique<JackPatchbay>();
+        EXPECT_TRUE (bay->isOpen());
+        return *bay;
+    }
+
+    // Waits until the server's clock has passed the end of a run of runFrames
+    // started at startFrames, and then for a tick of the timer: whatever the
+    // run would have done by its end has had its chance.
+    bool waitPastTheRunsEnd (uint64_t startFrames, uint64_t runFrames, int timeoutMs = 60000)
+    {
+        const uint64_t end = startFrames + runFrames + 4 * kPeriod;
+        return runMessageLoopUntil ([&] { return patchbay().framesNow() >= end; }, timeoutMs) && waitForTick();
+    }
+
+    juce::Component* findChild (const juce::String& name)
+    {
+        for (auto* child : component->getChildren())
+            if (child->getName() == name)
+                return child;
+        return nullptr;
+    }
 
     bool waitForBox (const juce::String& title, int timeoutMs)
     {
@@ -143,11 +206,8 @@ protected:
             const int dropoutsBefore = device->getXRunCount();
             click ("startButton");
             ASSERT_TRUE (boxes.boxes().empty()) << boxes.boxes()[0].message;
-            runMessageLoopFor (150);
-            EXPECT_EQ (button ("startButton").getButtonText(), "Stop") << "label at the first tick after Start";
             ASSERT_TRUE (waitForBox ("Impulse response written", 20000)) << boxes.titles().joinIntoString (", ");
-            runMessageLoopFor (150);
-            EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+            EXPECT_TRUE (waitForLabel ("Start")) << label();
 
             if (device->getXRunCount() == dropoutsBefore)
                 return;
@@ -172,6 +232,7 @@ protected:
     std::unique_ptr<juce::PropertiesFile> settings;
     std::unique_ptr<juce::DocumentWindow> window;
     MainComponent* component = nullptr; // owned by the window
+    std::unique_ptr<JackPatchbay> bay;  // made on first use, gone before the server
 };
 } // namespace
 
@@ -239,16 +300,16 @@ TEST_F (EndToEnd, TrueStereoSingleFileInTheChosenOrder)
 TEST_F (EndToEnd, StopDuringARunComputesAndShowsNothing)
 {
     auto values = baseSettings();
-    values["sweepTime"] = "2";
+    values["sweepTime"] = "5";
     open (values);
 
+    const uint64_t startFrames = patchbay().framesNow();
     click ("startButton");
-    runMessageLoopFor (500);
-    EXPECT_EQ (button ("startButton").getButtonText(), "Stop");
+    ASSERT_TRUE (waitForLabel ("Stop")) << label();
     click ("startButton");
-    runMessageLoopFor (2500); // past the time the run would have ended
+    ASSERT_TRUE (waitPastTheRunsEnd (startFrames, (uint64_t)(5.1 * kRate)));
 
-    EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+    EXPECT_EQ (label(), "Start");
     EXPECT_TRUE (boxes.boxes().empty()) << boxes.titles().joinIntoString (", ");
     EXPECT_TRUE (writtenFiles().isEmpty());
 }
@@ -259,20 +320,21 @@ TEST_F (EndToEnd, AudioSettingsDuringARunThenStop)
     values["sweepTime"] = "2";
     open (values);
 
+    const uint64_t startFrames = patchbay().framesNow();
     click ("startButton");
-    runMessageLoopFor (200);
+    ASSERT_TRUE (waitForRunToPlay());
     click ("audioSettingsButton"); // the dialog is recorded and dismissed
     ASSERT_EQ (boxes.boxes().size(), 1u);
     EXPECT_EQ (boxes.boxes()[0].title, "Audio Settings");
 
-    // The reopened device does not call the run: it never ends by itself.
-    runMessageLoopFor (2500);
-    EXPECT_EQ (button ("startButton").getButtonText(), "Stop");
-    EXPECT_EQ (boxes.boxes().size(), 1u);
+    // The reopened device does not call the run: it never ends by itself,
+    // and closing its device was no loss.
+    ASSERT_TRUE (waitPastTheRunsEnd (startFrames, (uint64_t)(2.1 * kRate)));
+    EXPECT_EQ (label(), "Stop");
+    EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
 
     click ("startButton");
-    runMessageLoopFor (300);
-    EXPECT_EQ (button ("startButton").getButtonText(), "Start");
+    EXPECT_TRUE (waitForLabel ("Start")) << label();
     EXPECT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
     EXPECT_TRUE (writtenFiles().isEmpty());
 }
@@ -283,36 +345,43 @@ TEST_F (EndToEnd, ClosingTheWindowMidRun)
     values["sweepTime"] = "5";
     open (values);
 
+    const uint64_t startFrames = patchbay().framesNow();
     click ("startButton");
-    runMessageLoopFor (300);
+    ASSERT_TRUE (waitForRunToPlay());
     window = nullptr; // the component, its device and its buffers go while the device runs
-    runMessageLoopFor (300);
+    component = nullptr;
+    ASSERT_TRUE (
+        runMessageLoopUntil ([&] { return patchbay().framesNow() >= startFrames + (uint64_t)(5.1 * kRate); }, 60000));
 
     EXPECT_TRUE (boxes.boxes().empty());
     EXPECT_TRUE (writtenFiles().isEmpty());
 }
 
-TEST_F (EndToEnd, JackServerKilledMidRunThenStop)
+// The server ends (as a crash would) during the run: the run ends with one
+// "Error" box, nothing is written, and Start is offered again.
+TEST_F (EndToEnd, JackServerKilledMidRunEndsTheRun)
 {
     auto values = baseSettings();
     values["sweepTime"] = "5";
     open (values);
 
     click ("startButton");
-    runMessageLoopFor (300);
+    ASSERT_TRUE (waitForLabel ("Stop")) << label();
+    ASSERT_TRUE (waitForRunToPlay());
     server.kill();
-    runMessageLoopFor (1000);
-    EXPECT_EQ (button ("startButton").getButtonText(), "Stop");
 
-    click ("startButton");
-    runMessageLoopFor (300);
-    EXPECT_TRUE (boxes.boxes().empty()) << boxes.titles().joinIntoString (", ");
+    ASSERT_TRUE (waitForBox ("Error", 20000)) << boxes.titles().joinIntoString (", ");
+    ASSERT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+    EXPECT_EQ (boxes.boxes()[0].message, "The audio device stopped during the measurement and nothing was written: "
+                                         "check Audio Settings and measure again");
+    EXPECT_EQ (label(), "Start");
     EXPECT_TRUE (writtenFiles().isEmpty());
 
-    // Ended: the next Start finds no device, or one that cannot run, and says so.
+    // The next Start finds no device, or one that cannot run, and says so.
     click ("startButton");
-    runMessageLoopFor (300);
-    EXPECT_FALSE (boxes.boxes().empty());
+    ASSERT_EQ (boxes.boxes().size(), 2u) << boxes.titles().joinIntoString (", ");
+    EXPECT_EQ (boxes.boxes()[1].title, "Error");
+    EXPECT_TRUE (writtenFiles().isEmpty());
 }
 
 // Another client holds up the server's cycle during the run: the server
@@ -324,7 +393,8 @@ TEST_F (EndToEnd, DropoutDuringTheRunHeadsTheResult)
     open (values);
     StallingJackClient staller;
     ASSERT_TRUE (staller.isActive());
-    runMessageLoopFor (300); // a client joining the graph may cost a dropout of its own
+    // A client joining the graph may cost a dropout of its own: let the graph run with it first.
+    ASSERT_TRUE (staller.waitForCycles (20));
     auto* device = component->getDeviceManager().getCurrentAudioDevice();
     ASSERT_NE (device, nullptr);
     const int before = device->getXRunCount();
@@ -356,4 +426,85 @@ TEST_F (EndToEnd, DropoutDuringTheRunHeadsTheResult)
     EXPECT_GE (count.getIntValue(), 1) << message;
     EXPECT_LE (count.getIntValue(), device->getXRunCount() - before) << message;
     EXPECT_EQ (writtenFiles(), juce::StringArray ({"impulse_LL.wav"}));
+}
+
+// Another program removes every connection of one of the device's input
+// ports during the run, as a patchbay does. JUCE's JACK device then passes
+// only the connected ports and restarts itself. When that moves one of the
+// run's recorded channels, the result says so ahead of the files written;
+// a port beyond the run's channels changes nothing.
+TEST_F (EndToEnd, ChannelsMovedDuringTheRunHeadTheResult)
+{
+    const struct
+    {
+        const char* what;
+        int numChan;  // played and recorded
+        int cutInput; // the device channel whose port loses its connections
+        bool warns;
+        const char* written;
+    } cases[] = {
+        {"in_1 cut from a 2 x 2 run", 2, 0, true, "Wrote a single 4-channel impulse response file: impulse.wav"},
+        {"in_2 cut from a 1 x 1 run", 1, 1, false, "Wrote a single 1-channel impulse response file: impulse.wav"},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        boxes.clear();
+        outDir.getChildFile ("impulse.wav").deleteFile();
+        auto values = baseSettings();
+        values["numPlayChan"] = juce::String (c.numChan);
+        values["numRecChan"] = juce::String (c.numChan);
+        values["sweepTime"] = "3";
+        values["outFileFmt"] = "0";
+        open (values);
+        auto* device = component->getDeviceManager().getCurrentAudioDevice();
+        ASSERT_NE (device, nullptr);
+        const uint64_t segmentFrames = (uint64_t)(3.1 * kRate);
+        const uint64_t runFrames = (uint64_t)c.numChan * segmentFrames;
+
+        const uint64_t startFrames = patchbay().framesNow();
+        click ("startButton");
+        ASSERT_TRUE (boxes.boxes().empty()) << boxes.boxes()[0].message;
+        ASSERT_TRUE (waitForRunToPlay());
+
+        // Its capture port and the loop from out_N: two connections.
+        const std::string port = std::string (kJackClient) + ":in_" + std::to_string (c.cutInput + 1);
+        ASSERT_EQ (patchbay().disconnectAll (port), 2) << port;
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return !device->getActiveInputChannels()[c.cutInput]; }, 10000))
+            << "the device did not drop the port";
+        // The device restarted before the server's clock reached the run's
+        // end, so before the run's callback could have.
+        const uint64_t restartedBy = patchbay().framesNow();
+        ASSERT_LT (restartedBy, startFrames + runFrames) << "the restart came after the run";
+
+        ASSERT_TRUE (waitForBox ("Impulse response written", 30000)) << boxes.titles().joinIntoString (", ");
+        ASSERT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+        juce::String message = boxes.boxes()[0].message;
+        // A loaded machine may drop out too; that warning comes first.
+        const bool dropouts = message.startsWith ("Warning: audio dropouts during the measurement (");
+        if (dropouts)
+            message = message.fromFirstOccurrenceOf ("measure again. ", false, false);
+        EXPECT_EQ (message, (c.warns ? kChannelsWarning : juce::String()) + c.written);
+
+        const auto wav = readWavBack (outDir.getChildFile ("impulse.wav"));
+        ASSERT_TRUE (wav.ok);
+        ASSERT_EQ (wav.info.channels, c.numChan * c.numChan);
+        if (dropouts)
+            continue;
+        if (c.numChan == 1)
+        {
+            // in_1 still carried the run's one input: a clean response.
+            EXPECT_EQ (wav.peakFrame (0), kPeriod);
+            EXPECT_NEAR (wav.at (kPeriod, 0), 1.0f, 0.02f);
+        }
+        else if (restartedBy < startFrames + segmentFrames)
+        {
+            // Moved before out_2 played: its loop to in_2 was recorded as the
+            // first input (RL, from R to L), and nothing as the second (RR).
+            EXPECT_EQ (wav.peakFrame (2), kPeriod);
+            EXPECT_NEAR (wav.at (kPeriod, 2), 1.0f, 0.02f);
+            EXPECT_LT (std::abs (wav.at (wav.peakFrame (3), 3)), 0.01f);
+        }
+    }
 }

@@ -44,9 +44,26 @@ bool StallingJackClient::stallOnce (int milliseconds, int timeoutMs)
     return true;
 }
 
+bool StallingJackClient::waitForCycles (int cycles, int timeoutMs)
+{
+    if (!active)
+        return false;
+
+    const int target = cyclesDone.load() + cycles;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
+    while (cyclesDone.load() < target)
+    {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for (std::chrono::milliseconds (1));
+    }
+    return true;
+}
+
 int StallingJackClient::process (jack_nframes_t, void* arg)
 {
     auto& self = *static_cast<StallingJackClient*> (arg);
+    ++self.cyclesDone;
 
     // Sleeping here is the point: this client is the overloaded one.
     if (const int ms = self.stallMs.exchange (0); ms > 0)

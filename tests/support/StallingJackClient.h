@@ -25,6 +25,10 @@ public:
     // (at most timeoutMs); true when the stall happened.
     bool stallOnce (int milliseconds, int timeoutMs = 5000);
 
+    // Waits until the process callback has run the given number of cycles
+    // more (at most timeoutMs): the server's graph has run with this client.
+    bool waitForCycles (int cycles, int timeoutMs = 5000);
+
 private:
     static int process (jack_nframes_t numFrames, void* arg);
 
@@ -32,4 +36,5 @@ private:
     bool active = false;
     std::atomic<int> stallMs{0};
     std::atomic<int> stallsDone{0};
+    std::atomic<int> cyclesDone{0};
 };

@@ -1,5 +1,7 @@
 #include "support/TestAudioDevice.h"
 
+#include <thread>
+
 TestAudioDevice::TestAudioDevice (const juce::String& type, const TestAudioDeviceConfig& c)
     : juce::AudioIODevice (TestAudioDeviceType::kDeviceName, type), config (c)
 {
@@ -129,11 +131,16 @@ int TestAudioDevice::getInputLatencyInSamples()
 
 bool TestAudioDevice::runBlock (int numSamples, const std::function<float (int, int)>& input)
 {
+    return runBlockWithChannels (numSamples, activeInputs.countNumberOfSetBits(), activeOutputs.countNumberOfSetBits(),
+                                 input);
+}
+
+bool TestAudioDevice::runBlockWithChannels (int numSamples, int numIns, int numOuts,
+                                            const std::function<float (int, int)>& input)
+{
     if (!playing)
         return false;
 
-    const int numIns = activeInputs.countNumberOfSetBits();
-    const int numOuts = activeOutputs.countNumberOfSetBits();
     juce::AudioBuffer<float> in (juce::jmax (1, numIns), numSamples);
     in.clear();
 
@@ -148,6 +155,27 @@ bool TestAudioDevice::runBlock (int numSamples, const std::function<float (int, 
     callback->audioDeviceIOCallbackWithContext (in.getArrayOfReadPointers(), numIns,
                                                 lastOutput.getArrayOfWritePointers(), numOuts, numSamples, {});
     return true;
+}
+
+void TestAudioDevice::restartWithChannels (const juce::BigInteger& inputs, const juce::BigInteger& outputs)
+{
+    auto* const wasCalling = playing ? callback : nullptr;
+    stop();
+    activeInputs = inputs;
+    activeOutputs = outputs;
+    if (wasCalling != nullptr)
+        start (wasCalling);
+}
+
+void TestAudioDevice::loseOnAnotherThread()
+{
+    std::thread elsewhere (
+        [this]
+        {
+            stop();
+            opened = false;
+        });
+    elsewhere.join();
 }
 
 TestAudioDeviceType::TestAudioDeviceType() : juce::AudioIODeviceType (kTypeName) {}

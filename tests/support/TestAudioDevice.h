@@ -13,8 +13,8 @@ struct TestAudioDeviceConfig
     int bufferSize = 256;
 };
 
-// An audio device with no thread of its own: a test steps its callback one
-// block at a time. For stepping the start checks and the run state only; the
+// An audio device with no audio thread of its own: a test steps its callback
+// one block at a time. For stepping the start checks and the run state only; the
 // real play and record path is tested against a real JACK server.
 class TestAudioDevice : public juce::AudioIODevice
 {
@@ -49,6 +49,21 @@ public:
     // Runs one block of the current callback on the calling thread, with the
     // inputs from input(channel, frame); returns false when not playing.
     bool runBlock (int numSamples, const std::function<float (int, int)>& input = {});
+
+    // The same with numInputs and numOutputs channels passed to the callback,
+    // whatever the active channels say.
+    bool runBlockWithChannels (int numSamples, int numInputs, int numOutputs,
+                               const std::function<float (int, int)>& input = {});
+
+    // As JUCE's JACK device does when its connected ports change, on the
+    // calling thread: a playing device stops (audioDeviceStopped), takes the
+    // new active channels and starts the same callback again
+    // (audioDeviceAboutToStart). A device that is not playing only takes them.
+    void restartWithChannels (const juce::BigInteger& inputs, const juce::BigInteger& outputs);
+
+    // As a device that goes away: stops on a thread of its own, where the
+    // callback's audioDeviceStopped runs, and reports itself closed from then on.
+    void loseOnAnotherThread();
 
     // The callback that the last start was given, or null.
     juce::AudioIODeviceCallback* currentCallback() const { return callback; }
