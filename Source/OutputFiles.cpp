@@ -4,7 +4,9 @@
 #include "ErrorBox.h"
 #include "MeasureMemory.h"
 #include "MeasurementTables.h"
+#include "ReplacementFile.h"
 #include "audiofile/AFileIO.h"
+#include "audiofile/WAVChunk.h"
 #include "log/QvLog.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -134,7 +136,8 @@ juce::String wavSizeLimitError (int64_t frames, int64_t channels, int bitsPerSam
 
 juce::String writeResponseTxt (const juce::File& file, const float* const* channels, int frames, int numChannels)
 {
-    FILE* fp = fopen (file.getFullPathName().toRawUTF8(), "w");
+    ReplacementFile replacement (file);
+    FILE* fp = replacement.isReady() ? fopen (replacement.getWritePath(), "w") : nullptr;
     if (fp == nullptr)
         return "Error creating file " + file.getFullPathName();
 
@@ -147,6 +150,7 @@ juce::String writeResponseTxt (const juce::File& file, const float* const* chann
 
     ok = ok && ferror (fp) == 0;
     ok = (fclose (fp) == 0) && ok;
+    ok = ok && replacement.commit();
 
     if (!ok)
         return "Error writing file " + file.getFileName();
@@ -160,8 +164,8 @@ juce::String writeResponseWav (const juce::File& file, const float* const* chann
     if (tooLarge.isNotEmpty())
         return "Error creating file " + file.getFullPathName() + " : " + tooLarge;
 
-    // The buffer comes first: opening the file replaces an earlier one of the
-    // same name, so it is opened only once the write can go ahead.
+    // Refusals come before the file: nothing is created for a write that
+    // cannot go ahead.
     const int64_t numSamples = (int64_t)frames * numChannels;
     std::unique_ptr<float, decltype (&free)> interleaved (
         measureAlloc<float> ((uint64_t)(numSamples > 0 ? numSamples : 0)), &free);
@@ -172,16 +176,21 @@ juce::String writeResponseWav (const juce::File& file, const float* const* chann
         for (int c = 0; c < numChannels; ++c)
             interleaved.get()[j * numChannels + c] = channels[c][j];
 
+    ReplacementFile replacement (file);
+    if (!replacement.isReady())
+        return "Error creating file " + file.getFullPathName() + " : " + WAVErrorText[WAVErrCantOpen - 33];
+
     auto writer = std::make_unique<WaveNativeFileOut>();
     if (bitsPerSample == 32)
         writer->SetFormat (static_cast<AFileIOFormat> (1));
 
-    if (!writer->Open (file.getFullPathName().toRawUTF8(), (int64_t)sampleRate, bitsPerSample, numChannels))
+    if (!writer->Open (replacement.getWritePath(), (int64_t)sampleRate, bitsPerSample, numChannels))
         return "Error creating file " + file.getFullPathName() + " : " + writer->GetErrorText();
 
     // A file whose sizes cannot be patched at close is as broken as a short
     // write.
-    const bool ok = writer->WriteFloatFrames (interleaved.get(), frames) == frames && writer->Close();
+    const bool ok =
+        writer->WriteFloatFrames (interleaved.get(), frames) == frames && writer->Close() && replacement.commit();
 
     if (!ok)
         return "Error writing file " + file.getFileName();

@@ -45,9 +45,10 @@ juce::String outputFilesSentence (int organisation, int numPlayChan, int numRecC
 juce::String wavSizeLimitError (int64_t frames, int64_t channels, int bitsPerSample);
 
 // Write one response file; channel c's samples are channels[c][0 .. frames - 1].
-// The result is empty on success, else the message for the "Error" box. A WAV
-// write refused before it starts (too large, out of memory) leaves an existing
-// file of that name untouched.
+// The result is empty on success, else the message for the "Error" box. The
+// file takes the place of an earlier one of that name only once it is
+// complete (see ReplacementFile): after a failure the earlier file stays as it
+// was, and nothing is left behind.
 juce::String writeResponseTxt (const juce::File& file, const float* const* channels, int frames, int numChannels);
 juce::String writeResponseWav (const juce::File& file, const float* const* channels, int frames, int numChannels,
                                int sampleRate, int bitsPerSample);

@@ -219,6 +219,42 @@ TEST_F (OutputStage, FullDiskShowsAnErrorAndNoResult)
     }
 }
 
+// Text files of silence are smaller than the others ("0" a line), so that a
+// file-size limit cuts the second of three per-response files short: the
+// first is complete, and the earlier files of the second and third names stay.
+TEST_F (OutputStage, ShortWriteKeepsTheFilesBeforeItAndEveryEarlierFile)
+{
+    const char* names[] = {"impulse_L0.txt", "impulse_L1.txt", "impulse_L2.txt"};
+    for (const char* name : names)
+        ASSERT_TRUE (dir.getChildFile (name).replaceWithText (juce::String ("earlier ") + name));
+
+    const int len = 1000;
+    auto** table = makeResponses (3, len);
+    for (int r = 1; r < 3; ++r)
+        for (int i = 0; i < len; ++i)
+            table[r][i] = 0.123456f;
+
+    juce::String status ("Applied 6.0 dB normalization gain. ");
+    {
+        const FileSizeLimit limit (4096); // 2004 bytes of the first file, 9000 of the second
+        EXPECT_FALSE (runOutputStage (request (kOutputPerResponse, 1, 3, 0), table, len, status));
+    }
+
+    juce::String silence ("0.125\n");
+    for (int i = 1; i < len; ++i)
+        silence += "0\n";
+    EXPECT_EQ (dir.getChildFile (names[0]).loadFileAsString(), silence);
+    for (int i = 1; i < 3; ++i)
+        EXPECT_EQ (dir.getChildFile (names[i]).loadFileAsString(), juce::String ("earlier ") + names[i]);
+    EXPECT_EQ (filesInDir(), juce::StringArray (names, 3));
+
+    ASSERT_EQ (boxes.boxes().size(), 1u);
+    EXPECT_EQ (boxes.boxes()[0].title, "Error");
+    EXPECT_EQ (boxes.boxes()[0].message, "Error writing file impulse_L1.txt");
+    EXPECT_TRUE (gLogged.empty());
+    EXPECT_EQ (status, "Applied 6.0 dB normalization gain. ");
+}
+
 TEST_F (OutputStage, FileTooLargeIsRefusedNamingFileAndLimit)
 {
     // A 1 x 1 float file of 2^29 frames would be 2 GiB and 44 bytes. The
