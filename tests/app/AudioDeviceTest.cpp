@@ -18,18 +18,18 @@ JackServer::Options fourByFour()
 }
 
 // JUCE's JACK device counts the connected ports as active, and learns of
-// new connections from the message loop: wait a while for the count.
+// new connections from the message loop: wait for the count.
 int activeOutputs (juce::AudioIODevice& device, int expected)
 {
     const auto count = [&device] { return device.getActiveOutputChannels().countNumberOfSetBits(); };
-    runMessageLoopUntil ([&] { return count() == expected; }, 5000);
+    runMessageLoopUntil ([&] { return count() == expected; }, 30000);
     return count();
 }
 
 int activeInputs (juce::AudioIODevice& device, int expected)
 {
     const auto count = [&device] { return device.getActiveInputChannels().countNumberOfSetBits(); };
-    runMessageLoopUntil ([&] { return count() == expected; }, 5000);
+    runMessageLoopUntil ([&] { return count() == expected; }, 30000);
     return count();
 }
 
@@ -69,13 +69,23 @@ class AudioDeviceTest : public harness::MainComponentTest
 {
 protected:
     juce::AudioIODevice* device() { return component->getDeviceManager().getCurrentAudioDevice(); }
+
+    // Clicks the Audio Settings button and waits until its dialog has been
+    // shown and dismissed by the recorder.
+    void openAudioSettings (const ModalBoxRecorder& recorder)
+    {
+        const auto before = recorder.boxes().size();
+        harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
+        EXPECT_TRUE (runMessageLoopUntil ([&] { return recorder.boxes().size() > before; }, 60000));
+        EXPECT_TRUE (deliverPostedMessages());
+    }
 };
 } // namespace
 
 TEST_F (AudioDeviceTest, NoSavedStateOpensTheDefaultDeviceWithEveryChannel)
 {
-    JackServer server (fourByFour());
-    ASSERT_TRUE (server.isRunning());
+    auto& server = startJackServer (fourByFour());
+    ASSERT_TRUE (server.isRunning()) << server.startError();
     build (seeded);
     ASSERT_NE (device(), nullptr);
     EXPECT_EQ (device()->getTypeName(), "JACK");
@@ -86,8 +96,8 @@ TEST_F (AudioDeviceTest, NoSavedStateOpensTheDefaultDeviceWithEveryChannel)
 
 TEST_F (AudioDeviceTest, ASavedDeviceSetupIsRestoredAndAForeignOneIgnored)
 {
-    JackServer server (fourByFour());
-    ASSERT_TRUE (server.isRunning());
+    auto& server = startJackServer (fourByFour());
+    ASSERT_TRUE (server.isRunning()) << server.startError();
 
     struct Case
     {
@@ -120,8 +130,8 @@ TEST_F (AudioDeviceTest, ASavedDeviceSetupIsRestoredAndAForeignOneIgnored)
 
 TEST_F (AudioDeviceTest, ClosingTheDialogStoresTheDeviceStateAndTheNextStartOpensIt)
 {
-    JackServer server (fourByFour());
-    ASSERT_TRUE (server.isRunning());
+    auto& server = startJackServer (fourByFour());
+    ASSERT_TRUE (server.isRunning()) << server.startError();
     auto start = seeded;
     start["numPlayChan"] = "2";
     start["numRecChan"] = "1";
@@ -138,11 +148,9 @@ TEST_F (AudioDeviceTest, ClosingTheDialogStoresTheDeviceStateAndTheNextStartOpen
             retickFirstOutputs (dialog);
             return true;
         });
-    harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
-    harness::pumpMessages (500);
+    openAudioSettings (recorder);
 
-    ASSERT_EQ (recorder.boxes().size(), 1u);
-    EXPECT_EQ (recorder.boxes()[0].title, "Audio Settings");
+    ASSERT_EQ (recorder.titles().joinIntoString (","), "Audio Settings");
     EXPECT_TRUE (sawLists);
     ASSERT_NE (device(), nullptr);
     EXPECT_EQ (activeOutputs (*device(), 2), 2);
@@ -164,8 +172,8 @@ TEST_F (AudioDeviceTest, ClosingTheDialogStoresTheDeviceStateAndTheNextStartOpen
 
 TEST_F (AudioDeviceTest, TheDialogsChannelLimitsFollowTheChannelSettings)
 {
-    JackServer server (fourByFour());
-    ASSERT_TRUE (server.isRunning());
+    auto& server = startJackServer (fourByFour());
+    ASSERT_TRUE (server.isRunning()) << server.startError();
 
     struct Case
     {
@@ -196,10 +204,9 @@ TEST_F (AudioDeviceTest, TheDialogsChannelLimitsFollowTheChannelSettings)
                 hadInputs = channelList (dialog, "Active input channels:") != nullptr;
                 return true;
             });
-        harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
-        harness::pumpMessages (500);
+        openAudioSettings (recorder);
 
-        ASSERT_EQ (recorder.boxes().size(), 1u);
+        ASSERT_EQ (recorder.titles().joinIntoString (","), "Audio Settings");
         EXPECT_EQ (hadOutputs, c.outputList);
         EXPECT_EQ (hadInputs, c.inputList);
         if (c.outputsAfterRetick >= 0)
@@ -212,15 +219,14 @@ TEST_F (AudioDeviceTest, TheDialogsChannelLimitsFollowTheChannelSettings)
 
 TEST_F (AudioDeviceTest, ClosingTheDialogWithoutAChoiceLeavesTheSettingUnset)
 {
-    JackServer server (fourByFour());
-    ASSERT_TRUE (server.isRunning());
+    auto& server = startJackServer (fourByFour());
+    ASSERT_TRUE (server.isRunning()) << server.startError();
     build (seeded);
 
     ModalBoxRecorder recorder;
-    harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
-    harness::pumpMessages (500);
+    openAudioSettings (recorder);
 
-    ASSERT_EQ (recorder.boxes().size(), 1u);
+    ASSERT_EQ (recorder.titles().joinIntoString (","), "Audio Settings");
     EXPECT_EQ (stored ("audioSettings"), "<absent>");
     // The device was reopened with its last settings.
     ASSERT_NE (device(), nullptr);
@@ -232,14 +238,13 @@ TEST_F (AudioDeviceTest, WithNoDeviceAtAllTheProgramStartsAndShowsNothing)
     // No JACK server and no sound card.
     ModalBoxRecorder recorder;
     build (harness::seededWith ("audioSettings", JackServer::deviceSetupXml()));
-    harness::pumpMessages (200);
+    ASSERT_TRUE (deliverPostedMessages());
     EXPECT_EQ (device(), nullptr);
     EXPECT_TRUE (recorder.boxes().empty());
     EXPECT_EQ (component->getNumChildComponents(), 39);
 
     // The dialog still opens and closes.
-    harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
-    harness::pumpMessages (500);
+    openAudioSettings (recorder);
     EXPECT_EQ (recorder.titles().joinIntoString (","), "Audio Settings");
 }
 
@@ -248,8 +253,8 @@ TEST_F (AudioDeviceTest, WithNoDeviceAtAllTheProgramStartsAndShowsNothing)
 // "Stop", and Stop then ends it with nothing computed and nothing shown.
 TEST_F (AudioDeviceTest, TheDialogDuringARunLeavesItToStop)
 {
-    JackServer server;
-    ASSERT_TRUE (server.isRunning());
+    auto& server = startJackServer();
+    ASSERT_TRUE (server.isRunning()) << server.startError();
     const auto out = folder.getChildFile ("out");
     ASSERT_TRUE (out.createDirectory());
     build ({{"numRecChan", "1"},
@@ -269,21 +274,22 @@ TEST_F (AudioDeviceTest, TheDialogDuringARunLeavesItToStop)
     ModalBoxRecorder recorder;
     auto* start = harness::findChildAs<juce::Button> (*component, "startButton");
     start->triggerClick();
-    ASSERT_TRUE (runMessageLoopUntil ([start] { return start->getButtonText() == "Stop"; }, 5000));
+    ASSERT_TRUE (runMessageLoopUntil ([start] { return start->getButtonText() == "Stop"; }, 60000));
     ASSERT_TRUE (recorder.boxes().empty());
 
-    harness::findChildAs<juce::Button> (*component, "audioSettingsButton")->triggerClick();
-    harness::pumpMessages (300);
+    openAudioSettings (recorder);
     ASSERT_EQ (recorder.titles().joinIntoString (","), "Audio Settings");
 
-    // Longer than the whole run of 1.5 s: it does not end by itself.
-    harness::pumpMessages (2500);
+    // The server plays on past the end of the whole run of 1.5 s (and a
+    // second more): the run has not ended by itself.
+    ASSERT_TRUE (harness::runMessageLoopForFrames (server, 48000 * 5 / 2));
+    ASSERT_TRUE (deliverPostedMessages());
     EXPECT_EQ (start->getButtonText(), "Stop");
     EXPECT_EQ (out.getNumberOfChildFiles (juce::File::findFiles), 0);
 
     start->triggerClick();
-    ASSERT_TRUE (runMessageLoopUntil ([start] { return start->getButtonText() == "Start"; }, 5000));
-    harness::pumpMessages (300);
+    ASSERT_TRUE (runMessageLoopUntil ([start] { return start->getButtonText() == "Start"; }, 60000));
+    ASSERT_TRUE (deliverPostedMessages());
     EXPECT_EQ (recorder.titles().joinIntoString (","), "Audio Settings");
     EXPECT_EQ (out.getNumberOfChildFiles (juce::File::findFiles), 0);
     ASSERT_NE (device(), nullptr);

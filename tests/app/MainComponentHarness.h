@@ -2,12 +2,14 @@
 
 #include "MainComponent.h"
 #include "TolvaneApplication.h"
+#include "support/JackServer.h"
 #include "support/MessageLoop.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -19,6 +21,14 @@ namespace harness
 inline void pumpMessages (int milliseconds = 50)
 {
     runMessageLoopFor (milliseconds);
+}
+
+// Runs the message loop until the server's clock has run on by frames: the
+// device has then had that much audio time, however slow the machine.
+inline bool runMessageLoopForFrames (const JackServer& server, uint32_t frames)
+{
+    const uint32_t from = server.frameTime();
+    return runMessageLoopUntil ([&] { return server.frameTime() - from >= frames; }, 120000);
 }
 
 // The keys and texts that a first start seeds, in seeding order.
@@ -67,7 +77,9 @@ inline juce::ComboBox* findOutFileCombo (juce::Component& parent)
 
 // A MainComponent on a settings file in a temporary home, built from the
 // given stored values (nothing seeded). build() delivers the start-up
-// notifications (the restored combos' async changes) unless asked not to.
+// notifications (the restored combos' async changes) unless asked not to. A
+// test that plays through JACK asks for its server with startJackServer():
+// the component, and with it the device, always goes before the server stops.
 class MainComponentTest : public ::testing::Test
 {
 protected:
@@ -82,8 +94,17 @@ protected:
     void TearDown() override
     {
         component = nullptr;
+        jackServer = nullptr;
         settings = nullptr;
         home = nullptr;
+    }
+
+    // A private JACK server for the rest of the test.
+    JackServer& startJackServer (JackServer::Options options = {})
+    {
+        component = nullptr;
+        jackServer = std::make_unique<JackServer> (options);
+        return *jackServer;
     }
 
     void build (const std::map<juce::String, juce::String>& stored) { build (stored, true); }
@@ -127,6 +148,7 @@ protected:
     juce::File folder; // the temporary home, removed after the test
     juce::File settingsFile;
     std::unique_ptr<juce::PropertiesFile> settings;
+    std::unique_ptr<JackServer> jackServer; // declared before the component, so it goes after it
     std::unique_ptr<MainComponent> component;
 };
 } // namespace harness

@@ -1,29 +1,145 @@
 #include "support/JackServer.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cerrno>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace
 {
-std::string uniqueServerName()
+using Clock = std::chrono::steady_clock;
+
+void pause (int milliseconds)
 {
-    static std::atomic<int> counter{0};
-    return "tolvane_test_" + std::to_string (getpid()) + "_" + std::to_string (counter++);
+    std::this_thread::sleep_for (std::chrono::milliseconds (milliseconds));
+}
+
+// JACK names a client's notification socket after the client alone
+// (/dev/shm/jack_<client>_<uid>_0), not after its server: two clients of one
+// name that open at the same moment on two servers of the machine take each
+// other's socket, and one of them fails to open or talks to the wrong server.
+// Names of this fixture are therefore random on the whole machine, PIDs alone
+// repeating across containers.
+std::string randomTag()
+{
+    std::random_device device;
+    char tag[16];
+    snprintf (tag, sizeof tag, "%08x", (unsigned)device());
+    return tag;
+}
+
+// The name of this program's server: each of its servers in turn has it.
+const std::string& programServerName()
+{
+    static const std::string name = "tolvane_" + std::to_string (getpid()) + "_" + randomTag();
+    return name;
+}
+
+// Set before main, while the program has a single thread: setenv is not safe
+// beside threads that read the environment, as libjack's and JUCE's do.
+[[maybe_unused]] const bool environmentSet = []
+{
+    setenv ("JACK_DEFAULT_SERVER", programServerName().c_str(), 1);
+    setenv ("JACK_NO_START_SERVER", "1", 1);
+    return true;
+}();
+
+std::atomic<bool> serverInProgram{false};
+
+std::string serverSocketPath (const std::string& server)
+{
+    return "/dev/shm/jack_" + server + "_" + std::to_string (getuid()) + "_0";
+}
+
+// A server whose process this program cannot see may still run, in another
+// PID namespace that shares /dev/shm: only its socket tells.
+bool serverAnswers (const std::string& server)
+{
+    const int fd = socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    snprintf (address.sun_path, sizeof address.sun_path, "%s", serverSocketPath (server).c_str());
+    const bool answers = ::connect (fd, reinterpret_cast<sockaddr*> (&address), sizeof address) == 0;
+    close (fd);
+    return answers;
+}
+
+jack_client_t* openClient (const std::string& server, const std::string& clientName)
+{
+    jack_status_t status{};
+    const auto options = static_cast<jack_options_t> (JackNoStartServer | JackServerName | JackUseExactName);
+    return jack_client_open (clientName.c_str(), options, &status, server.c_str());
+}
+
+std::string readFile (const std::string& path)
+{
+    std::string text;
+    if (FILE* f = fopen (path.c_str(), "rb"))
+    {
+        char buf[4096];
+        for (size_t n; (n = fread (buf, 1, sizeof buf, f)) > 0;)
+            text.append (buf, n);
+        fclose (f);
+    }
+    return text;
+}
+
+pid_t startJackd (const std::vector<std::string>& arguments, const std::string& outputPath)
+{
+    const pid_t child = fork();
+    if (child != 0)
+        return child;
+
+    // A test that crashes must not leave its server behind: orphans fill
+    // JACK's machine-wide registry and stop every later server starting.
+    prctl (PR_SET_PDEATHSIG, SIGKILL);
+    const int fd = open (outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0)
+    {
+        dup2 (fd, 1);
+        dup2 (fd, 2);
+    }
+    std::vector<char*> argv;
+    for (const auto& a : arguments)
+        argv.push_back (const_cast<char*> (a.c_str()));
+    argv.push_back (nullptr);
+    execvp ("jackd", argv.data());
+    _exit (127);
+}
+
+// Waits until the process has ended and reaps it; false when the time ran out.
+bool reap (pid_t child, int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds (timeoutMs);
+    for (;;)
+    {
+        const pid_t reaped = waitpid (child, nullptr, WNOHANG);
+        if (reaped == child || reaped < 0)
+            return true;
+        if (Clock::now() >= deadline)
+            return false;
+        pause (20);
+    }
 }
 
 // JACK keeps every server of the machine in one registry of eight slots, and
@@ -33,167 +149,218 @@ std::string uniqueServerName()
 // ended run of a server under the dead one's name frees the slot.
 void runAndEndCleanly (const std::string& name)
 {
-    const pid_t child = fork();
-    if (child == 0)
-    {
-        prctl (PR_SET_PDEATHSIG, SIGKILL);
-        const int fd = open ("/dev/null", O_WRONLY);
-        if (fd >= 0)
-        {
-            dup2 (fd, 1);
-            dup2 (fd, 2);
-        }
-        execlp ("jackd", "jackd", "--no-realtime", "-n", name.c_str(), "-d", "dummy", (char*)nullptr);
-        _exit (127);
-    }
+    const pid_t child = startJackd ({"jackd", "--no-realtime", "-n", name, "-d", "dummy"}, "/dev/null");
     if (child < 0)
         return;
 
     // Only a server that has finished starting ends cleanly on SIGTERM.
-    const std::string lsp = "JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=" + name + " jack_lsp 2>/dev/null";
-    for (int i = 0; i < 100 && waitpid (child, nullptr, WNOHANG) == 0; ++i)
+    const auto deadline = Clock::now() + std::chrono::seconds (30);
+    while (Clock::now() < deadline && waitpid (child, nullptr, WNOHANG) == 0)
     {
-        std::string out;
-        if (FILE* p = popen (lsp.c_str(), "r"))
+        if (jack_client_t* probe = openClient (name, name.substr (0, 40) + "_free"))
         {
-            char buf[256];
-            while (fgets (buf, sizeof buf, p) != nullptr)
-                out += buf;
-            pclose (p);
-        }
-        if (out.find ("system:") != std::string::npos)
+            jack_client_close (probe);
             break;
-        std::this_thread::sleep_for (std::chrono::milliseconds (50));
+        }
+        pause (50);
     }
     ::kill (child, SIGTERM);
-    waitpid (child, nullptr, 0);
-}
-
-// JACK's registry holds eight servers for the whole machine, and parallel
-// test runs (several programs, several checkouts) would take them all. Each
-// server of this fixture first takes one of a few machine-wide lock files and
-// holds it for its life; the lock goes with the process, even on a crash.
-// One slot: servers running side by side break each other's clients now and
-// then ("Could not write notification", JUCE's device then missing).
-constexpr int kServerSlots = 1;
-
-int acquireServerSlot()
-{
-    for (;;)
+    if (!reap (child, 30000))
     {
-        for (int i = 0; i < kServerSlots; ++i)
-        {
-            const std::string path = "/tmp/tolvane-jack-slot-" + std::to_string (i) + ".lock";
-            const int fd = open (path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-            if (fd < 0)
-                continue;
-            if (flock (fd, LOCK_EX | LOCK_NB) == 0)
-                return fd;
-            close (fd);
-        }
-        std::this_thread::sleep_for (std::chrono::milliseconds (100));
+        ::kill (child, SIGKILL);
+        waitpid (child, nullptr, 0);
     }
 }
 
-// Names of the registry's servers whose process no longer exists.
-std::vector<std::string> deadRegisteredServers()
+// Names of this fixture's servers (of any test program) in JACK's registry
+// that are gone: their process is not to be seen and their socket does not
+// answer. Other servers are never touched.
+std::vector<std::string> deadFixtureServers()
 {
     std::vector<std::string> names;
-    FILE* f = fopen ("/dev/shm/jack-shm-registry", "rb");
-    if (f == nullptr)
-        return names;
-    std::string bytes;
-    char buf[4096];
-    for (size_t n; (n = fread (buf, 1, sizeof buf, f)) > 0;)
-        bytes.append (buf, n);
-    fclose (f);
+    const std::string bytes = readFile ("/dev/shm/jack-shm-registry");
 
     // Each slot: the server's pid (int32), then "jack-<uid>:<name>:".
-    const std::string prefix = "jack-" + std::to_string (getuid()) + ":";
+    const std::string prefix = "jack-" + std::to_string (getuid()) + ":tolvane_";
     for (size_t at = bytes.find (prefix); at != std::string::npos; at = bytes.find (prefix, at + 1))
     {
-        const size_t nameStart = at + prefix.size();
+        const size_t nameStart = at + prefix.size() - std::strlen ("tolvane_");
         const size_t nameEnd = bytes.find (':', nameStart);
         if (at < 4 || nameEnd == std::string::npos || bytes.find ('\0', nameStart) < nameEnd)
             continue;
         int32_t pid = 0;
         memcpy (&pid, bytes.data() + at - 4, sizeof pid);
-        if (pid > 0 && ::kill (pid, 0) != 0 && errno == ESRCH)
-            names.push_back (bytes.substr (nameStart, nameEnd - nameStart));
+        const std::string name = bytes.substr (nameStart, nameEnd - nameStart);
+        if (pid > 0 && ::kill (pid, 0) != 0 && errno == ESRCH && !serverAnswers (name))
+            names.push_back (name);
     }
     return names;
 }
+
+// JACK keeps the state of all its servers in /dev/shm, shared by the whole
+// machine and by containers that share /dev/shm. Each server start frees the
+// memory of every server whose process it cannot see, and a live server in
+// another PID namespace is one of them: so this fixture's servers run one at
+// a time wherever /dev/shm is shared, and their lock lives there too. Any user
+// can take it (flock needs only a descriptor open for reading, and the file
+// is made readable for all whatever the umask), and it goes with the process,
+// even on a crash.
+int openTestLock (const std::string& path)
+{
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        int fd = open (path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+        fd = open (path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0)
+        {
+            fchmod (fd, 0644);
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
+// Takes the flock on fd, waiting at most waitSeconds; closes fd on failure.
+int waitForLock (int fd, const std::string& path, int waitSeconds, std::string& error)
+{
+    const auto started = Clock::now();
+    bool told = false;
+    while (flock (fd, LOCK_EX | LOCK_NB) != 0)
+    {
+        const auto waited = Clock::now() - started;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            error = "cannot take the JACK test lock " + path + ": " + strerror (errno);
+        else if (waited >= std::chrono::seconds (waitSeconds))
+            error = "the JACK test lock " + path + " was still held by another test's server after " +
+                    std::to_string (waitSeconds) + " s (fuser -v " + path + " names it)";
+        if (!error.empty())
+        {
+            close (fd);
+            return -1;
+        }
+        if (!told && waited >= std::chrono::seconds (10))
+        {
+            fprintf (stderr, "Waiting for the JACK test lock %s, held by another test's server\n", path.c_str());
+            told = true;
+        }
+        pause (100);
+    }
+    return fd;
+}
+
+// Older checkouts of these tests order their servers with this lock alone.
+constexpr const char* kOlderTestLockPath = "/tmp/tolvane-jack-slot-0.lock";
 } // namespace
+
+int JackServer::takeTestLock (const std::string& path, int waitSeconds, std::string& error)
+{
+    const int fd = openTestLock (path);
+    if (fd < 0)
+    {
+        error = "cannot open the JACK test lock " + path + ": " + strerror (errno);
+        return -1;
+    }
+    return waitForLock (fd, path, waitSeconds, error);
+}
 
 JackServer::JackServer() : JackServer (Options{}) {}
 
-JackServer::JackServer (Options options) : opts (options), serverName (uniqueServerName())
+JackServer::JackServer (Options options) : opts (options), serverName (programServerName())
 {
-    if (const char* s = getenv ("JACK_DEFAULT_SERVER"))
+    onlyServerOfProgram = !serverInProgram.exchange (true);
+    if (!onlyServerOfProgram)
     {
-        hadOldServer = true;
-        oldServer = s;
+        error = "another JackServer of this program still runs";
+        ADD_FAILURE() << error;
+        return;
     }
-    setenv ("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
-    setenv ("JACK_NO_START_SERVER", "1", 1);
-    slotLock = acquireServerSlot();
-    start();
+    testLock = takeTestLock (testLockPath, opts.lockWaitSeconds, error);
+    if (testLock < 0)
+        return;
+    // Only where it exists, and never made here: it may be another user's.
+    if (const int older = open (kOlderTestLockPath, O_RDONLY | O_CLOEXEC); older >= 0)
+    {
+        olderTestLock = waitForLock (older, kOlderTestLockPath, opts.lockWaitSeconds, error);
+        if (olderTestLock < 0)
+            return;
+    }
+    if (start())
+        return;
+
+    // A registry full of dead servers' slots: free them and try once more.
+    if (error.find ("any servers already active") != std::string::npos)
+    {
+        for (const auto& dead : deadFixtureServers())
+            runAndEndCleanly (dead);
+        error.clear();
+        start();
+    }
 }
 
 JackServer::~JackServer()
 {
+    if (!onlyServerOfProgram)
+        return;
+
+    if (isRunning())
+    {
+        std::string left;
+        for (const auto& port : ports())
+            if (port.rfind ("system:", 0) != 0)
+                left += (left.empty() ? "" : ", ") + port;
+        if (!left.empty())
+            ADD_FAILURE() << "JACK clients still had ports when their server stopped (" << left
+                          << "): close the device before the server";
+    }
+    closeControlClient();
     stop (SIGTERM);
     if (diedUnclean)
         runAndEndCleanly (serverName);
-
-    if (hadOldServer)
-        setenv ("JACK_DEFAULT_SERVER", oldServer.c_str(), 1);
-    else
-        unsetenv ("JACK_DEFAULT_SERVER");
 
     // The server removes most of its files itself; sweep what a kill leaves.
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator ("/dev/shm", ignored))
         if (entry.path().filename().string().find ("_" + serverName + "_") != std::string::npos)
             std::filesystem::remove (entry.path(), ignored);
-    std::filesystem::remove (logPath, ignored);
-    close (slotLock);
+    if (!logPath.empty())
+        std::filesystem::remove (logPath, ignored);
+    if (olderTestLock >= 0)
+        close (olderTestLock);
+    if (testLock >= 0)
+        close (testLock);
+    serverInProgram = false;
 }
 
-void JackServer::start (int attempt)
+bool JackServer::start()
 {
     logPath = "/tmp/" + serverName + ".log";
-    const auto rate = std::to_string (opts.sampleRate);
-    const auto period = std::to_string (opts.period);
-    const auto capture = std::to_string (opts.captureChannels);
-    const auto playback = std::to_string (opts.playbackChannels);
-
-    pid = fork();
-    if (pid == 0)
+    diedUnclean = false;
+    // A generous client timeout (-t, ms): a loaded test machine is slow to answer.
+    pid = startJackd ({"jackd", "--no-realtime", "-t", "5000", "-n", serverName, "-d", "dummy", "-r",
+                       std::to_string (opts.sampleRate), "-p", std::to_string (opts.period), "-C",
+                       std::to_string (opts.captureChannels), "-P", std::to_string (opts.playbackChannels)},
+                      logPath);
+    if (pid < 0)
     {
-        // A test that crashes must not leave its server behind: orphans fill
-        // JACK's machine-wide registry and stop every later server starting.
-        prctl (PR_SET_PDEATHSIG, SIGKILL);
-        const int fd = open (logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0)
-        {
-            dup2 (fd, 1);
-            dup2 (fd, 2);
-        }
-        // A generous client timeout (-t, ms): a loaded test machine is slow to answer.
-        execlp ("jackd", "jackd", "--no-realtime", "-t", "5000", "-n", serverName.c_str(), "-d", "dummy", "-r",
-                rate.c_str(), "-p", period.c_str(), "-C", capture.c_str(), "-P", playback.c_str(), (char*)nullptr);
-        _exit (127);
+        error = "cannot start jackd";
+        return false;
     }
 
-    if (waitForPort ("system:", 10000) || attempt > 0)
-        return;
+    // The socket first, so that no client tries a server that is not there
+    // yet; then the driver's ports.
+    const auto deadline = Clock::now() + std::chrono::seconds (60);
+    while (isRunning() && Clock::now() < deadline && access (serverSocketPath (serverName).c_str(), F_OK) != 0)
+        pause (20);
+    if (isRunning() && waitForPort ("system:", 60000))
+        return true;
 
-    // A registry full of dead servers' slots: free them and try once more.
     stop (SIGTERM);
-    for (const auto& dead : deadRegisteredServers())
-        runAndEndCleanly (dead);
-    start (attempt + 1);
+    error = "the JACK server " + serverName + " did not start:\n" + readFile (logPath);
+    return false;
 }
 
 void JackServer::stop (int signal)
@@ -203,25 +370,20 @@ void JackServer::stop (int signal)
 
     diedUnclean = diedUnclean || signal == SIGKILL;
     ::kill (pid, signal);
-    for (int i = 0; i < 100; ++i)
+    // A server that does not end on SIGTERM holds its registry slot: it is
+    // freed after the kill.
+    if (!reap (pid, 30000))
     {
-        // Already reaped (by isRunning) counts as gone too.
-        const pid_t reaped = waitpid (pid, nullptr, WNOHANG);
-        if (reaped == pid || reaped < 0)
-        {
-            pid = -1;
-            return;
-        }
-        std::this_thread::sleep_for (std::chrono::milliseconds (50));
+        diedUnclean = true;
+        ::kill (pid, SIGKILL);
+        waitpid (pid, nullptr, 0);
     }
-    diedUnclean = true;
-    ::kill (pid, SIGKILL);
-    waitpid (pid, nullptr, 0);
     pid = -1;
 }
 
 void JackServer::kill()
 {
+    closeControlClient();
     stop (SIGKILL);
 }
 
@@ -230,75 +392,65 @@ bool JackServer::isRunning() const
     return pid > 0 && waitpid (pid, nullptr, WNOHANG) == 0;
 }
 
-std::string JackServer::runTool (const std::string& command, int* status) const
+bool JackServer::openControlClient() const
 {
-    const std::string full =
-        "JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=" + serverName + " " + command + " 2>/dev/null";
-    std::string out;
-    if (FILE* p = popen (full.c_str(), "r"))
-    {
-        char buf[512];
-        while (fgets (buf, sizeof buf, p) != nullptr)
-            out += buf;
-        const int rc = pclose (p);
-        if (status != nullptr)
-            *status = rc;
-    }
-    else if (status != nullptr)
-    {
-        *status = -1;
-    }
-    return out;
+    if (control == nullptr && isRunning())
+        control = openClient (serverName, serverName + "_fixture");
+    return control != nullptr;
+}
+
+void JackServer::closeControlClient() const
+{
+    if (control != nullptr)
+        jack_client_close (control);
+    control = nullptr;
 }
 
 std::vector<std::string> JackServer::ports (const std::string& pattern) const
 {
     std::vector<std::string> result;
-    if (!isRunning())
+    if (!isRunning() || !openControlClient())
         return result;
 
-    const std::string out = runTool ("jack_lsp");
-    size_t start = 0;
-    while (start < out.size())
+    // jack_get_ports takes a regular expression; a plain substring is wanted.
+    if (const char** names = jack_get_ports (control, nullptr, nullptr, 0))
     {
-        size_t end = out.find ('\n', start);
-        if (end == std::string::npos)
-            end = out.size();
-        std::string line = out.substr (start, end - start);
-        if (!line.empty() && line.find (pattern) != std::string::npos)
-            result.push_back (line);
-        start = end + 1;
+        for (const char** name = names; *name != nullptr; ++name)
+            if (std::strstr (*name, pattern.c_str()) != nullptr)
+                result.emplace_back (*name);
+        jack_free (names);
     }
     return result;
 }
 
 bool JackServer::connect (const std::string& source, const std::string& destination) const
 {
-    int status = -1;
-    runTool ("jack_connect '" + source + "' '" + destination + "'", &status);
-    return status == 0;
+    if (!isRunning() || !openControlClient())
+        return false;
+    const int result = jack_connect (control, source.c_str(), destination.c_str());
+    return result == 0 || result == EEXIST;
 }
 
 bool JackServer::waitForPort (const std::string& pattern, int timeoutMs) const
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline)
+    const auto deadline = Clock::now() + std::chrono::milliseconds (timeoutMs);
+    while (isRunning() && Clock::now() < deadline)
     {
         if (!ports (pattern).empty())
             return true;
-        std::this_thread::sleep_for (std::chrono::milliseconds (50));
+        pause (20);
     }
     return false;
 }
 
+uint32_t JackServer::frameTime() const
+{
+    return isRunning() && openControlClient() ? jack_frame_time (control) : 0;
+}
+
 int JackServer::loopback (const std::string& clientName) const
 {
-    // jack_lsp and jack_connect are JACK clients too, and on a loaded machine
-    // one fails to open now and then: each step is tried a few times.
-    const auto pause = [] { std::this_thread::sleep_for (std::chrono::milliseconds (100)); };
-    std::vector<std::string> all;
-    for (int i = 0; i < 5 && all.empty() && isRunning(); ++i, pause())
-        all = ports (clientName + ":");
+    const auto all = ports (clientName + ":");
     const auto has = [&] (const std::string& port) { return std::find (all.begin(), all.end(), port) != all.end(); };
 
     int made = 0;
@@ -308,12 +460,7 @@ int JackServer::loopback (const std::string& clientName) const
         const std::string in = clientName + ":in_" + std::to_string (n);
         if (!has (out) || !has (in))
             break;
-        for (int i = 0; i < 5; ++i, pause())
-            if (connect (out, in))
-            {
-                ++made;
-                break;
-            }
+        made += connect (out, in) ? 1 : 0;
     }
     return made;
 }

@@ -1,13 +1,22 @@
 #pragma once
 
+#include <jack/jack.h>
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
 // A private JACK server with the dummy driver, started for one test and
-// stopped (and its /dev/shm files removed) when the object goes. While it
-// lives, JACK clients of this process (JUCE's JACK device included) reach it
-// through JACK_DEFAULT_SERVER, and never start a server of their own. At most
-// four such servers run at once on the machine; a fifth waits for a slot.
+// stopped (and its /dev/shm files removed) when the object goes.
+//
+// Every JACK client of the test program (JUCE's JACK device included) reaches
+// this program's own server and no other: JACK_DEFAULT_SERVER names it from
+// the program's start on, so a user's own server is never used, and without a
+// JackServer there is no JACK device at all. One JackServer at a time runs in
+// a program, and one at a time on the machine (see acquireTestLock).
+//
+// The device of a test must be closed before its server stops: the destructor
+// fails the test when a client other than this fixture's still has ports.
 class JackServer
 {
 public:
@@ -17,6 +26,7 @@ public:
         int period = 256;
         int captureChannels = 2;
         int playbackChannels = 2;
+        int lockWaitSeconds = 300; // for the machine-wide test lock
     };
 
     JackServer();
@@ -27,18 +37,32 @@ public:
     JackServer& operator= (const JackServer&) = delete;
 
     bool isRunning() const;
+    // Why the server is not running after the constructor: empty when it runs.
+    const std::string& startError() const { return error; }
     const std::string& name() const { return serverName; }
     const Options& options() const { return opts; }
 
     // Ends the server at once (SIGKILL), as a crash would.
     void kill();
 
-    // Full port names ("client:port") matching a substring, as jack_lsp lists them.
+    // Full port names ("client:port") that contain pattern.
     std::vector<std::string> ports (const std::string& pattern = {}) const;
     bool connect (const std::string& source, const std::string& destination) const;
 
     // Waits until a port whose name contains pattern exists.
-    bool waitForPort (const std::string& pattern, int timeoutMs = 10000) const;
+    bool waitForPort (const std::string& pattern, int timeoutMs = 30000) const;
+
+    // The server's frame clock (jack_frame_time): how far it has played,
+    // however slow the machine. 0 when it does not run.
+    uint32_t frameTime() const;
+
+    // The lock that orders the servers of all test programs that share
+    // /dev/shm, of every user.
+    static constexpr const char* testLockPath = "/dev/shm/tolvane-jack-test.lock";
+
+    // Takes the lock at path, waiting at most waitSeconds. Returns its
+    // descriptor (closing it releases the lock), or -1 with error set.
+    static int takeTestLock (const std::string& path, int waitSeconds, std::string& error);
 
     // The "audioSettings" text that selects this server's JACK device.
     static std::string deviceSetupXml();
@@ -48,16 +72,20 @@ public:
     int loopback (const std::string& clientName) const;
 
 private:
-    void start (int attempt = 0);
+    bool start();
     void stop (int signal);
-    std::string runTool (const std::string& command, int* status = nullptr) const;
+    bool openControlClient() const;
+    void closeControlClient() const;
 
     Options opts;
     std::string serverName;
     std::string logPath;
+    std::string error;
     int pid = -1;
-    std::string oldServer;
-    bool hadOldServer = false;
     bool diedUnclean = false; // ended by SIGKILL: its registry slot must be freed
-    int slotLock = -1;        // one of the few machine-wide server slots
+    bool onlyServerOfProgram = false;
+    int testLock = -1;
+    int olderTestLock = -1;
+    // The fixture's own client, with a name of its own on the whole machine.
+    mutable jack_client_t* control = nullptr;
 };

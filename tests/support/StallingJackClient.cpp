@@ -1,11 +1,16 @@
 #include "support/StallingJackClient.h"
 
 #include <chrono>
+#include <random>
 #include <thread>
+
+#include <unistd.h>
 
 StallingJackClient::StallingJackClient (const std::string& name)
 {
-    client = jack_client_open (name.c_str(), JackNoStartServer, nullptr);
+    const std::string uniqueName =
+        "tolvane_staller_" + std::to_string (getpid()) + "_" + std::to_string (std::random_device{}() % 100000);
+    client = jack_client_open ((name.empty() ? uniqueName : name).c_str(), JackNoStartServer, nullptr);
     if (client == nullptr)
         return;
 

@@ -12,7 +12,9 @@
 class StallingJackClient
 {
 public:
-    explicit StallingJackClient (const std::string& name = "tolvane_staller");
+    // Without a name, one of its own on the whole machine: JACK's client
+    // sockets are named after the client, whatever its server.
+    explicit StallingJackClient (const std::string& name = {});
     ~StallingJackClient();
 
     StallingJackClient (const StallingJackClient&) = delete;
