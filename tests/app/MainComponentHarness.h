@@ -18,11 +18,6 @@
 
 namespace harness
 {
-inline void pumpMessages (int milliseconds = 50)
-{
-    runMessageLoopFor (milliseconds);
-}
-
 // Runs the message loop until the server's clock has run on by frames: the
 // device has then had that much audio time, however slow the machine.
 inline bool runMessageLoopForFrames (const JackServer& server, uint32_t frames)

@@ -431,6 +431,36 @@ bool JackServer::connect (const std::string& source, const std::string& destinat
     return result == 0 || result == EEXIST;
 }
 
+int JackServer::disconnectAll (const std::string& port) const
+{
+    if (!isRunning() || !openControlClient())
+        return -1;
+    jack_port_t* const p = jack_port_by_name (control, port.c_str());
+    if (p == nullptr)
+        return -1;
+
+    const char** connections = jack_port_get_all_connections (control, p);
+    if (connections == nullptr)
+        return 0;
+
+    // The call takes the source first: an input port's peers are sources.
+    const bool isInput = (jack_port_flags (p) & JackPortIsInput) != 0;
+    int removed = 0;
+    for (const char** peer = connections; *peer != nullptr; ++peer)
+    {
+        const int failed =
+            isInput ? jack_disconnect (control, *peer, port.c_str()) : jack_disconnect (control, port.c_str(), *peer);
+        if (failed != 0)
+        {
+            removed = -1;
+            break;
+        }
+        ++removed;
+    }
+    jack_free (connections);
+    return removed;
+}
+
 bool JackServer::waitForPort (const std::string& pattern, int timeoutMs) const
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds (timeoutMs);

@@ -49,6 +49,11 @@ public:
     std::vector<std::string> ports (const std::string& pattern = {}) const;
     bool connect (const std::string& source, const std::string& destination) const;
 
+    // Removes every connection of the port ("client:port"), as a patchbay
+    // program does. Returns how many it removed, or -1 when the port does not
+    // exist or one would not go.
+    int disconnectAll (const std::string& port) const;
+
     // Waits until a port whose name contains pattern exists.
     bool waitForPort (const std::string& pattern, int timeoutMs = 30000) const;
 
