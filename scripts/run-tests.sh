@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test twice: a normal build (build-tests/), then one
-# with AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/).
-# Both run whatever the first gives; a summary names each build's result.
+# Builds and runs every test three times: a normal build (build-tests/), one
+# with AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/) and
+# one with ThreadSanitizer (build-tsan/, its options come with the build).
+# Each runs whatever the one before gives; a summary names each build's result.
 # Fails on any build or test failure, sanitizer report, or a build that ran
 # no test. Warnings are errors here, as in CI.
 # Usage: scripts/run-tests.sh [ctest arguments...], e.g. -R ShellTest to run
@@ -52,6 +53,7 @@ run_suite() {
 
 run_suite build-tests -DTOLVANE_SANITIZE=OFF
 run_suite build-sanitize -DTOLVANE_SANITIZE=ON
+run_suite build-tsan -DTOLVANE_SANITIZE=thread
 
 echo
 echo "Test summary:"
