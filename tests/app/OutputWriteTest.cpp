@@ -7,9 +7,14 @@
 #include <sndfile.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include <climits>
+#include <cstring>
+
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,6 +64,31 @@ juce::StringArray namesIn (const juce::File& dir)
     names.sort (false);
     return names;
 }
+
+// The names of the hidden files in a folder, as the file system holds them.
+std::vector<std::string> hiddenNamesIn (const juce::File& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir (dir.getFullPathName().toRawUTF8()))
+    {
+        while (const dirent* entry = readdir (d))
+            if (entry->d_name[0] == '.' && strcmp (entry->d_name, ".") != 0 && strcmp (entry->d_name, "..") != 0)
+                names.emplace_back (entry->d_name);
+        closedir (d);
+    }
+    return names;
+}
+// Runs hook on each temporary right after its creation, while it lives.
+struct OnTemporaryCreated
+{
+    explicit OnTemporaryCreated (std::function<void (const juce::File&)> hook)
+    {
+        replacementFileOnCreated (std::move (hook));
+    }
+    ~OnTemporaryCreated() { replacementFileOnCreated ({}); }
+    OnTemporaryCreated (const OnTemporaryCreated&) = delete;
+    OnTemporaryCreated& operator= (const OnTemporaryCreated&) = delete;
+};
 } // namespace
 
 TEST (OutputText, TabsBetweenChannelsAndOneLinePerFrame)
@@ -109,8 +139,10 @@ TEST (OutputWav, ChannelsAndSampleFormatsReadBack)
 }
 
 // A complete file takes the earlier one's place and is all that is left: with
-// the mode of any new file, and also for a name so long that a temporary
-// spelling it out in full would pass the file system's 255 bytes.
+// the mode of any new file, and also for names up to the file system's 255
+// bytes, of one-byte and of multi-byte letters, whose temporary cannot spell
+// them out in full: its name is cut in whole letters and stays within 255
+// bytes.
 TEST (OutputFiles, CompleteWriteReplacesTheEarlierFileAndLeavesOnlyIt)
 {
     TempDir tmp;
@@ -118,17 +150,34 @@ TEST (OutputFiles, CompleteWriteReplacesTheEarlierFileAndLeavesOnlyIt)
     const mode_t mask = umask (022);
     umask (mask);
 
-    for (const auto& base : {std::string ("ir"), std::string (240, 'n')})
+    auto repeated = [] (const char* letter, int count)
+    {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += letter;
+        return text;
+    };
+    // With the four bytes of the extension: 6, 244, 254, 253 and 252 bytes.
+    const std::string bases[] = {"ir", std::string (240, 'n'), repeated (u8"\u00fc", 125), repeated (u8"\u97f3", 83),
+                                 repeated (u8"\U0001F3B5", 62)};
+
+    std::vector<std::string> temporaries;
+    const OnTemporaryCreated listHiddenNames ([&] (const juce::File& temporary)
+                                              { temporaries = hiddenNamesIn (temporary.getParentDirectory()); });
+
+    for (const auto& base : bases)
         for (int bits : {0, 16, 24, 32})
         {
-            const auto file = tmp.dir.getChildFile (juce::String (base) + (bits == 0 ? ".txt" : ".wav"));
-            const auto what = std::to_string (bits) + " bits, name of " + std::to_string (base.size());
+            const auto file =
+                tmp.dir.getChildFile (juce::String::fromUTF8 (base.c_str()) + (bits == 0 ? ".txt" : ".wav"));
+            const auto what = std::to_string (bits) + " bits, name of " + std::to_string (base.size()) + " bytes";
             // Not replaceWithText: its own temporary name would be too long.
             FILE* earlier = fopen (file.getFullPathName().toRawUTF8(), "w");
             ASSERT_NE (earlier, nullptr) << what;
             fputs ("earlier", earlier);
             fclose (earlier);
 
+            temporaries.clear();
             ASSERT_EQ (writeResponse (bits, file, two), "") << what;
             if (bits == 0)
                 EXPECT_EQ (file.loadFileAsString(), "0.5\t0\n-0.25\t1\n0.125\t-1\n") << what;
@@ -139,6 +188,16 @@ TEST (OutputFiles, CompleteWriteReplacesTheEarlierFileAndLeavesOnlyIt)
             ASSERT_EQ (stat (file.getFullPathName().toRawUTF8(), &info), 0);
             EXPECT_EQ (info.st_mode & 0777, 0666 & ~mask) << what;
             EXPECT_EQ (namesIn (tmp.dir), juce::StringArray (file.getFileName())) << what;
+
+            ASSERT_EQ (temporaries.size(), 1u) << what;
+            const auto& temporary = temporaries[0];
+            EXPECT_LE (temporary.size(), (size_t)NAME_MAX) << what;
+            ASSERT_TRUE (juce::CharPointer_UTF8::isValidString (temporary.c_str(), (int)temporary.size())) << what;
+            const auto kept = juce::String::fromUTF8 (temporary.c_str()).fromFirstOccurrenceOf (".", false, false);
+            const auto keptName =
+                kept.upToLastOccurrenceOf (".", false, false).upToLastOccurrenceOf (".", false, false);
+            EXPECT_TRUE (keptName.isNotEmpty() && file.getFileName().startsWith (keptName))
+                << what << ": " << temporary;
             file.deleteFile();
         }
 }
@@ -200,6 +259,43 @@ TEST (OutputFiles, FileWithTheTemporaryNameIsNeverClobbered)
     }
 }
 
+// In a folder that others may write, the temporary's name can be taken over
+// between its creation and the write: a link to another file put in its
+// place is neither written through nor renamed over the target. The write
+// fails, the earlier file stays, and the other file is untouched.
+TEST (OutputFiles, ATemporaryNameTakenOverIsNeitherWrittenNorRenamed)
+{
+    const Channels one ({std::vector<float> (1000, 0.5f)});
+    const char* const plants[] = {"symbolic link", "hard link"};
+    for (int bits : {0, 16, 24, 32})
+        for (const char* plant : plants)
+        {
+            TempDir tmp;
+            const auto what = std::to_string (bits) + " bits, " + plant;
+            const auto file = tmp.file (bits == 0 ? "ir.txt" : "ir.wav");
+            ASSERT_TRUE (file.replaceWithText ("earlier"));
+            const auto other = tmp.file ("other");
+            ASSERT_TRUE (other.replaceWithText ("another user's file"));
+
+            const OnTemporaryCreated takeOver (
+                [&] (const juce::File& temporary)
+                {
+                    const auto path = temporary.getFullPathName();
+                    EXPECT_EQ (rename (path.toRawUTF8(), tmp.file ("moved").getFullPathName().toRawUTF8()), 0);
+                    const auto target = other.getFullPathName().toRawUTF8();
+                    const int planted =
+                        plant == plants[0] ? symlink (target, path.toRawUTF8()) : link (target, path.toRawUTF8());
+                    EXPECT_EQ (planted, 0) << what;
+                });
+            const auto error = writeResponse (bits, file, one);
+
+            EXPECT_EQ (error, "Error writing file " + file.getFileName()) << what;
+            EXPECT_EQ (other.loadFileAsString(), "another user's file") << what;
+            EXPECT_EQ (file.loadFileAsString(), "earlier") << what;
+            EXPECT_GT (tmp.file ("moved").getSize(), 1000) << what << ": the bytes went to the created file";
+        }
+}
+
 TEST (OutputFailures, FullDeviceIsWrittenInPlaceAndNeverReportedAsWritten)
 {
     const Channels small ({{0.5f, 0.25f, 0.125f}});
@@ -216,10 +312,12 @@ TEST (OutputFailures, FullDeviceIsWrittenInPlaceAndNeverReportedAsWritten)
             << bits;
 }
 
-// A disk that fills up, by a file-size limit in a child process: a small
-// file fails only when it is flushed (for WAV: its sizes patched) at close, a
-// large one while its samples go out. Either way the earlier result of that
-// name stays byte for byte and no temporary is left.
+// A disk that fills up, by a file-size limit in a child process. A large
+// file fails while its samples go out; a small text file only when it is
+// flushed at close; a WAV file whose samples all fit fails at close on its
+// pad byte (24-bit mono, three frames: 9 bytes of samples, so 53 bytes hold
+// the header and the samples but not the pad). Either way the earlier result
+// of that name stays byte for byte and no temporary is left.
 TEST (OutputFailures, ShortWriteKeepsTheEarlierFileAndLeavesNothingElse)
 {
     const Channels earlierResponse ({std::vector<float> (3000, -0.25f)});
@@ -229,39 +327,78 @@ TEST (OutputFailures, ShortWriteKeepsTheEarlierFileAndLeavesNothingElse)
     const struct
     {
         int bits; // 0 for text
-        rlim_t closeLimit;
-    } formats[] = {{0, 8}, {16, 44 + 4}, {24, 44 + 4}, {32, 44 + 4}};
+        const char* where;
+        const Channels& response;
+        rlim_t limit;
+    } failures[] = {
+        {0, "at close", small, 8},           {0, "in the samples", large, 4096},
+        {16, "in the samples", large, 4096}, {24, "in the samples", large, 4096},
+        {32, "in the samples", large, 4096}, {24, "at close, the pad byte", small, 53},
+    };
 
-    for (const auto& f : formats)
+    for (const auto& c : failures)
     {
         TempDir tmp;
-        const auto name = juce::String ("ir.") + (f.bits == 0 ? "txt" : "wav");
+        const auto what = std::to_string (c.bits) + " bits, " + c.where;
+        const auto name = juce::String ("ir.") + (c.bits == 0 ? "txt" : "wav");
         const auto file = tmp.dir.getChildFile (name);
-        ASSERT_EQ (writeResponse (f.bits, file, earlierResponse), "");
+        ASSERT_EQ (writeResponse (c.bits, file, earlierResponse), "");
         juce::MemoryBlock earlier;
         ASSERT_TRUE (file.loadFileAsData (earlier));
 
-        const struct
-        {
-            const char* where;
-            const Channels& response;
-            rlim_t limit;
-        } failures[] = {{"at close", small, f.closeLimit}, {"in the samples", large, 4096}};
-        for (const auto& c : failures)
-        {
-            const auto error = runInChildProcess (
-                [&]
-                {
-                    const FileSizeLimit limit (c.limit);
-                    return writeResponse (f.bits, file, c.response).toStdString();
-                });
-            EXPECT_EQ (error, ("Error writing file " + name).toStdString()) << f.bits << " bits, " << c.where;
+        const auto error = runInChildProcess (
+            [&]
+            {
+                const FileSizeLimit limit (c.limit);
+                return writeResponse (c.bits, file, c.response).toStdString();
+            });
+        EXPECT_EQ (error, ("Error writing file " + name).toStdString()) << what;
 
-            juce::MemoryBlock after;
-            EXPECT_TRUE (file.loadFileAsData (after) && after == earlier) << f.bits << " bits, " << c.where;
-            EXPECT_EQ (namesIn (tmp.dir), juce::StringArray (name)) << f.bits << " bits, " << c.where;
-        }
+        juce::MemoryBlock after;
+        EXPECT_TRUE (file.loadFileAsData (after) && after == earlier) << what;
+        EXPECT_EQ (namesIn (tmp.dir), juce::StringArray (name)) << what;
     }
+
+    // Without the limit that small WAV file is its header, 9 bytes and the pad.
+    TempDir tmp;
+    ASSERT_EQ (writeResponse (24, tmp.file ("ir.wav"), small), "");
+    EXPECT_EQ (tmp.file ("ir.wav").getSize(), 44 + 9 + 1);
+}
+
+// A temporary whose data cannot be brought to the disk, or that cannot be
+// closed (an I/O error, EIO, which is also how a failed write of a WAV
+// header's sizes shows up), is a failed write: the earlier file stays byte
+// for byte and nothing is left beside it.
+TEST (OutputFailures, ATemporaryThatCannotReachTheDiskIsAFailedWrite)
+{
+    const Channels earlierResponse ({std::vector<float> (3000, -0.25f)});
+    const Channels one ({{0.5f, 0.25f, 0.125f}});
+    const struct
+    {
+        const char* what;
+        void (*arm) (int);
+    } failures[] = {{"sync", replacementFileFailSync}, {"close", replacementFileFailClose}};
+
+    for (const auto& f : failures)
+        for (int bits : {0, 16, 24, 32})
+        {
+            TempDir tmp;
+            const auto what = std::string (f.what) + " fails, " + std::to_string (bits) + " bits";
+            const auto name = juce::String ("ir.") + (bits == 0 ? "txt" : "wav");
+            const auto file = tmp.file (name.toRawUTF8());
+            ASSERT_EQ (writeResponse (bits, file, earlierResponse), "");
+            juce::MemoryBlock earlier;
+            ASSERT_TRUE (file.loadFileAsData (earlier));
+
+            f.arm (0);
+            const auto error = writeResponse (bits, file, one);
+            f.arm (-1);
+
+            EXPECT_EQ (error, "Error writing file " + name) << what;
+            juce::MemoryBlock after;
+            EXPECT_TRUE (file.loadFileAsData (after) && after == earlier) << what;
+            EXPECT_EQ (namesIn (tmp.dir), juce::StringArray (name)) << what;
+        }
 }
 
 // Without write permission an earlier file could still be renamed over, but
