@@ -1,5 +1,6 @@
 #include "TolvaneApplication.h"
 
+#include "FileSizeSignal.h"
 #include "MainComponent.h"
 #include "SettingsNumbers.h"
 #include "dsp/fft.h"
@@ -40,6 +41,8 @@ juce::PropertiesFile::Options TolvaneApplication::getSettingsOptions()
 
 void TolvaneApplication::initialise (const juce::String&)
 {
+    ignoreFileSizeSignal();
+
     // Without a display there is nowhere to put the window. Say so and stop,
     // before the settings file or the audio device is touched.
     if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)

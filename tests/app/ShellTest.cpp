@@ -1,10 +1,13 @@
 #include "MainComponentHarness.h"
 
+#include "OutputFiles.h"
 #include "TolvaneApplication.h"
 #include "dsp/fft.h"
 #include "dsp/fft_basis.h"
 #include "log/QvLog.h"
+#include "support/FileSizeLimit.h"
 #include "support/MessageLoop.h"
+#include "support/ModalBoxRecorder.h"
 #include "support/PrivateXServer.h"
 #include "support/ProgramUnderTest.h"
 #include "support/TempHome.h"
@@ -208,6 +211,55 @@ TEST_F (ShellTest, AChangeJustBeforeQuittingStillReachesTheFile)
     ASSERT_EQ (normalizeInFile(), "1") << "the change was saved before the quit";
     quit();
     EXPECT_EQ (normalizeInFile(), "0");
+}
+
+// Under a file-size limit (ulimit -f, as shared machines set it) a write
+// past the limit is a failed write, as on a full disk: the program goes on,
+// shows the "Error" box and keeps the earlier file, with nothing left beside
+// it. What SIGXFSZ does is left to the program's own start-up.
+TEST_F (ShellTest, AWritePastAFileSizeLimitFailsAndTheProgramGoesOn)
+{
+    start();
+    ASSERT_NE (mainComponent(), nullptr);
+
+    const auto dir = juce::File (home.path()).getChildFile ("out");
+    ASSERT_TRUE (dir.createDirectory());
+    const auto file = dir.getChildFile ("impulse.wav");
+    const float earlierSamples[] = {0.5f, -0.5f};
+    const float* earlierChannels[] = {earlierSamples};
+    ASSERT_EQ (writeResponseWav (file, earlierChannels, 2, 1, 48000, 32), "");
+    juce::MemoryBlock earlier;
+    ASSERT_TRUE (file.loadFileAsData (earlier));
+
+    // A 2 x 2 sweep's four responses in one 32-bit float file: 480 kB.
+    const int len = 30000;
+    auto** responses = static_cast<float**> (calloc (4, sizeof (float*)));
+    for (int i = 0; i < 4; ++i)
+        responses[i] = static_cast<float*> (calloc ((size_t)len, sizeof (float)));
+
+    OutputStageRequest request;
+    request.dirText = dir.getFullPathName();
+    request.baseName = "impulse";
+    request.formatIndex = 3;
+    request.organisation = kOutputSingleFile;
+    request.numPlayChan = 2;
+    request.numRecChan = 2;
+    request.sampleRate = 48000;
+
+    ModalBoxRecorder boxes;
+    juce::String status;
+    {
+        const FileSizeLimit limit (400 * 1024, FileSizeLimit::leaveSignalAlone);
+        EXPECT_FALSE (runOutputStage (request, responses, len, status));
+    }
+
+    ASSERT_EQ (boxes.boxes().size(), 1u);
+    EXPECT_EQ (boxes.boxes()[0].title, "Error");
+    EXPECT_EQ (boxes.boxes()[0].message, "Error writing file impulse.wav");
+    juce::MemoryBlock after;
+    EXPECT_TRUE (file.loadFileAsData (after) && after == earlier);
+    EXPECT_EQ (dir.findChildFiles (juce::File::findFilesAndDirectories, false).size(), 1);
+    EXPECT_NE (mainComponent(), nullptr);
 }
 
 TEST_F (ShellTest, TheWindowHoldsTheFixedPanelAndATooltipWindow)

@@ -4,15 +4,25 @@
 
 #include <sys/resource.h>
 
-// While it lives, no file of this process can grow beyond maxBytes: writes
-// past it fail as on a full disk (EFBIG; SIGXFSZ is ignored meanwhile).
+// While it lives, no file of this process can grow beyond maxBytes. By
+// default SIGXFSZ is ignored meanwhile, so that writes past the limit fail as
+// on a full disk (EFBIG) whatever the code under test does about the signal;
+// leaveSignalAlone keeps the process's own disposition, for testing that.
 class FileSizeLimit
 {
 public:
-    explicit FileSizeLimit (rlim_t maxBytes)
+    enum Signal
+    {
+        ignoreSignalMeanwhile,
+        leaveSignalAlone
+    };
+
+    explicit FileSizeLimit (rlim_t maxBytes, Signal signal = ignoreSignalMeanwhile)
+        : touchesSignal (signal == ignoreSignalMeanwhile)
     {
         getrlimit (RLIMIT_FSIZE, &saved);
-        savedHandler = std::signal (SIGXFSZ, SIG_IGN);
+        if (touchesSignal)
+            savedHandler = std::signal (SIGXFSZ, SIG_IGN);
         rlimit limit = saved;
         limit.rlim_cur = maxBytes;
         setrlimit (RLIMIT_FSIZE, &limit);
@@ -21,13 +31,15 @@ public:
     ~FileSizeLimit()
     {
         setrlimit (RLIMIT_FSIZE, &saved);
-        std::signal (SIGXFSZ, savedHandler);
+        if (touchesSignal)
+            std::signal (SIGXFSZ, savedHandler);
     }
 
     FileSizeLimit (const FileSizeLimit&) = delete;
     FileSizeLimit& operator= (const FileSizeLimit&) = delete;
 
 private:
+    const bool touchesSignal;
     rlimit saved{};
     void (*savedHandler) (int) = SIG_DFL;
 };

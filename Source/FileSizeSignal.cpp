@@ -1,0 +1,11 @@
+#include "FileSizeSignal.h"
+
+#include <csignal>
+
+void ignoreFileSizeSignal()
+{
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset (&ignore.sa_mask);
+    sigaction (SIGXFSZ, &ignore, nullptr);
+}
