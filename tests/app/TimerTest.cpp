@@ -444,6 +444,7 @@ TEST_F (RunChannels, ChannelsMovedDuringTheRunHeadTheStatusText)
         {"a block with an output more", all, all, 3, block (4, 5), true},
         {"the first input removed in the run's first block", all, all, 0, restart (channels ({1, 2, 3}), all), true},
         {"the first input removed after the run's end", all, all, 9, restart (channels ({1, 2, 3}), all), false},
+        {"a block with an input fewer after the run's end", all, all, 9, block (3, 4), false},
     };
 
     const CapturedLog log;
