@@ -18,13 +18,14 @@ void recordLogLine (void*, int, const char* line)
     gLoggedLines.push_back (line);
 }
 
-// Sends the log at level 2 to gLoggedLines while it lives.
+// Sends the log at the given level to gLoggedLines, emptied first, while it lives.
 struct CapturedLog
 {
-    CapturedLog()
+    explicit CapturedLog (int level = 2)
     {
+        gLoggedLines.clear();
         gQvLogFn = recordLogLine;
-        gQvLogLevel = 2;
+        gQvLogLevel = level;
     }
     ~CapturedLog()
     {
@@ -362,6 +363,19 @@ TEST_F (RunTimer, ADeviceThatStopsUnaskedEndsTheRun)
         component->timerCallback();
         EXPECT_EQ (boxes.boxes().size(), 1u) << "the run ends once";
     }
+}
+
+// The lost device's sentence is an error, which the log takes from level 1 on.
+TEST_F (RunTimer, ALostDeviceIsLoggedFromLevelOne)
+{
+    const CapturedLog log (1);
+    ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.25f; }));
+    device->loseOnAnotherThread();
+    component->timerCallback();
+
+    ASSERT_EQ (boxes.titles(), juce::StringArray ({"Error"}));
+    ASSERT_EQ (gLoggedLines.size(), 1u);
+    EXPECT_TRUE (loggedAs (gLoggedLines[0], kLostMessage)) << gLoggedLines[0];
 }
 
 // The Audio Settings dialog closes the run's device itself: the run stays
