@@ -18,13 +18,14 @@ void recordLogLine (void*, int, const char* line)
     gLoggedLines.push_back (line);
 }
 
-// Sends the log at level 2 to gLoggedLines while it lives.
+// Sends the log at the given level to gLoggedLines, emptied first, while it lives.
 struct CapturedLog
 {
-    CapturedLog()
+    explicit CapturedLog (int level = 2)
     {
+        gLoggedLines.clear();
         gQvLogFn = recordLogLine;
-        gQvLogLevel = 2;
+        gQvLogLevel = level;
     }
     ~CapturedLog()
     {
@@ -364,6 +365,106 @@ TEST_F (RunTimer, ADeviceThatStopsUnaskedEndsTheRun)
     }
 }
 
+// The window stops or closes the device itself at the end of a run, at Stop
+// and for the Audio Settings dialog; none of these stops may cost a later run
+// of the same window its ending when that run's device is lost.
+TEST_F (RunTimer, ADeviceLostInALaterRunEndsItAsInTheFirst)
+{
+    const auto playBlocks = [this] (int n)
+    {
+        for (int b = 0; b < n; ++b)
+            ASSERT_TRUE (currentDevice()->runBlock (256, [] (int, int) { return 0.25f; }));
+    };
+    const auto clickAudioSettings = [this]
+    {
+        component->buttonClicked (harness::findChildAs<juce::Button> (*component, "audioSettingsButton"));
+        ASSERT_EQ (boxes.titles(), juce::StringArray ({"Audio Settings"}));
+    };
+
+    const struct
+    {
+        const char* what;
+        std::function<void()> earlier; // from no run to no run, on a fresh device
+    } cases[] = {
+        {"after a run that ended normally",
+         [&]
+         {
+             ASSERT_TRUE (clickStart().empty()) << "the earlier run did not start";
+             playBlocks (5);
+             component->timerCallback();
+             ASSERT_EQ (boxes.titles(), juce::StringArray ({"Impulse response written"}));
+         }},
+        {"after a run ended with Stop",
+         [&]
+         {
+             ASSERT_TRUE (clickStart().empty()) << "the earlier run did not start";
+             playBlocks (2);
+             component->timerCallback();
+             ASSERT_TRUE (clickStart().empty()) << "Stop";
+         }},
+        {"after the Audio Settings dialog between runs", [&] { clickAudioSettings(); }},
+        {"after a run detached by the Audio Settings dialog and ended with Stop",
+         [&]
+         {
+             ASSERT_TRUE (clickStart().empty()) << "the earlier run did not start";
+             playBlocks (1);
+             clickAudioSettings();
+             ASSERT_TRUE (clickStart().empty()) << "Stop";
+         }},
+    };
+
+    // The fixture's run is over before the cases begin.
+    playBlocks (5);
+    component->timerCallback();
+
+    const CapturedLog log;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        ASSERT_NE (useDevice ({1, 1, 48000.0, 256}), nullptr);
+        boxes.clear();
+        c.earlier();
+        component->timerCallback();
+        ASSERT_FALSE (peer().state().measuring);
+        ASSERT_EQ (label(), "Start");
+
+        boxes.clear();
+        gLoggedLines.clear();
+        outDir.getChildFile ("impulse.wav").deleteFile();
+        ASSERT_TRUE (clickStart().empty()) << "the later run did not start";
+        playBlocks (2);
+        component->timerCallback();
+        ASSERT_TRUE (peer().state().measuring) << "the later run ended before its device was lost";
+        ASSERT_EQ (label(), "Stop");
+        ASSERT_TRUE (boxes.boxes().empty()) << boxes.titles().joinIntoString (", ");
+
+        currentDevice()->loseOnAnotherThread();
+        component->timerCallback();
+
+        EXPECT_FALSE (peer().state().measuring);
+        EXPECT_EQ (label(), "Start");
+        ASSERT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+        EXPECT_EQ (boxes.boxes()[0].title, "Error");
+        EXPECT_EQ (boxes.boxes()[0].message, kLostMessage);
+        ASSERT_EQ (gLoggedLines.size(), 1u);
+        EXPECT_TRUE (loggedAs (gLoggedLines[0], kLostMessage)) << gLoggedLines[0];
+        EXPECT_FALSE (outDir.getChildFile ("impulse.wav").exists());
+    }
+}
+
+// The lost device's sentence is an error, which the log takes from level 1 on.
+TEST_F (RunTimer, ALostDeviceIsLoggedFromLevelOne)
+{
+    const CapturedLog log (1);
+    ASSERT_TRUE (device->runBlock (256, [] (int, int) { return 0.25f; }));
+    device->loseOnAnotherThread();
+    component->timerCallback();
+
+    ASSERT_EQ (boxes.titles(), juce::StringArray ({"Error"}));
+    ASSERT_EQ (gLoggedLines.size(), 1u);
+    EXPECT_TRUE (loggedAs (gLoggedLines[0], kLostMessage)) << gLoggedLines[0];
+}
+
 // The Audio Settings dialog closes the run's device itself: the run stays
 // detached, "Stop" shown, until Stop ends it with nothing computed.
 TEST_F (RunTimer, TheAudioSettingsDialogDetachesTheRunWithoutEndingIt)
@@ -444,6 +545,7 @@ TEST_F (RunChannels, ChannelsMovedDuringTheRunHeadTheStatusText)
         {"a block with an output more", all, all, 3, block (4, 5), true},
         {"the first input removed in the run's first block", all, all, 0, restart (channels ({1, 2, 3}), all), true},
         {"the first input removed after the run's end", all, all, 9, restart (channels ({1, 2, 3}), all), false},
+        {"a block with an input fewer after the run's end", all, all, 9, block (3, 4), false},
     };
 
     const CapturedLog log;

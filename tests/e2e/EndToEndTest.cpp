@@ -373,6 +373,32 @@ TEST_F (EndToEnd, JackServerKilledMidRunEndsTheRun)
     EXPECT_TRUE (writtenFiles().isEmpty());
 }
 
+// The end of a written run stops the JACK device and keeps it for the next
+// run, whose server then ends: that run too ends with the "Error" box.
+TEST_F (EndToEnd, JackServerKilledInALaterRunEndsIt)
+{
+    open (baseSettings());
+    measure();
+    ASSERT_EQ (writtenFiles(), juce::StringArray ({"impulse_LL.wav"}));
+    ASSERT_TRUE (outDir.getChildFile ("impulse_LL.wav").deleteFile());
+
+    auto* sweepTime = dynamic_cast<juce::ComboBox*> (findChild ("sweepTimeCombo"));
+    ASSERT_NE (sweepTime, nullptr);
+    sweepTime->setText ("5");
+    boxes.clear();
+    click ("startButton");
+    ASSERT_TRUE (boxes.boxes().empty()) << boxes.boxes()[0].message;
+    ASSERT_TRUE (waitForLabel ("Stop")) << label();
+    server.kill();
+
+    ASSERT_TRUE (waitForBox ("Error", 20000)) << boxes.titles().joinIntoString (", ");
+    ASSERT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+    EXPECT_EQ (boxes.boxes()[0].message, "The audio device stopped during the measurement and nothing was written: "
+                                         "check Audio Settings and measure again");
+    EXPECT_EQ (label(), "Start");
+    EXPECT_TRUE (writtenFiles().isEmpty());
+}
+
 // Another client holds up the server's cycle during the run: the server
 // reports a dropout, and the result names it ahead of the files written.
 TEST_F (EndToEnd, DropoutDuringTheRunHeadsTheResult)
