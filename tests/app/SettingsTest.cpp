@@ -136,6 +136,59 @@ TEST_F (SettingsRestore, TimingTextsBeyondTheBoundTakeTheFallbackAndStayInTheFil
         }
 }
 
+namespace
+{
+struct TextFieldKey
+{
+    const char* key;
+    const char* field;
+    int maxBytes;
+    const char* fallback;
+};
+
+const TextFieldKey textFieldKeys[] = {{"dir", "dirText", MainComponent::kMaxDirTextBytes, ""},
+                                      {"file", "fileText", MainComponent::kMaxFileTextBytes, "impulse"}};
+
+// A letter of three bytes in UTF-8: both bounds can be filled with it.
+const juce::String euro = juce::String (juce::CharPointer_UTF8 ("\xe2\x82\xac"));
+static_assert (MainComponent::kMaxDirTextBytes % 3 == 0 && MainComponent::kMaxFileTextBytes % 3 == 0);
+
+juce::String letters (const juce::String& letter, int count)
+{
+    return juce::String::repeatedString (letter, count);
+}
+} // namespace
+
+// A stored folder or file text longer in UTF-8 bytes than the file system
+// takes is unusable: the field shows the key's fallback, and the file keeps
+// what the user wrote.
+TEST_F (SettingsRestore, FolderAndFileTextsBeyondTheirBoundTakeTheFallbackAndStayInTheFile)
+{
+    for (const auto& f : textFieldKeys)
+    {
+        const struct
+        {
+            const char* what;
+            juce::String text;
+            bool restored;
+        } cases[] = {
+            {"at the bound", letters ("a", f.maxBytes), true},
+            {"at the bound in three-byte letters", letters (euro, f.maxBytes / 3), true},
+            {"one byte beyond the bound", letters ("a", f.maxBytes + 1), false},
+            {"a third of the bound in letters, one byte beyond it", letters (euro, f.maxBytes / 3) + "a", false},
+        };
+
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE (juce::String (f.key) + ", " + c.what);
+            build (seededWith (f.key, c.text));
+            EXPECT_TRUE (harness::findChildAs<juce::TextEditor> (*component, f.field)->getText() ==
+                         (c.restored ? c.text : juce::String (f.fallback)));
+            EXPECT_TRUE (stored (f.key) == c.text);
+        }
+    }
+}
+
 TEST_F (SettingsRestore, MissingKeysTakeTheirFallbacks)
 {
     build ({});
