@@ -554,3 +554,50 @@ TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithTenMegabytesOfTimingText)
         EXPECT_TRUE (*kept == huge) << key << " holds " << kept->length() << " characters";
     }
 }
+
+// Two megabytes of text in "dir" and in "file", far beyond any path or file
+// name: the real program starts, shows the fallbacks (an empty folder field,
+// "impulse" in the file field), closes at once when asked and leaves the file
+// holding what the user wrote.
+TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithMegabytesOfFolderAndFileText)
+{
+    ASSERT_TRUE (builtProgram().existsAsFile()) << builtProgram().getFullPathName();
+
+    const std::pair<juce::String, juce::String> longTexts[] = {
+        {"dir", "/" + juce::String::repeatedString ("d", 2 << 20)},
+        {"file", juce::String::repeatedString ("f", 2 << 20)}};
+    auto values = defaultsInOrder;
+    for (const auto& longText : longTexts)
+        values.push_back (longText);
+    writeSettingsFile (settingsFile, values);
+
+    PrivateXServer xServer;
+    ASSERT_TRUE (xServer.isRunning());
+    const auto& display = xServer.display();
+    const pid_t pid = startBuiltProgram (xServer.environment());
+    ASSERT_GT (pid, 0);
+
+    const auto window = findVisibleWindow (display, pid, 60000);
+    const bool painted = window.isNotEmpty() && waitForPaintedWindow (display, window, pid) == panelColour;
+    EXPECT_TRUE (painted) << "the window was not painted";
+    if (painted)
+    {
+        // Inside the fields, of a single colour where they show no text: the
+        // folder field shows none, the file field a short word at its left
+        // ("impulse" takes some 50 pixels) and nothing beyond it.
+        EXPECT_EQ (describeArea (display, window, "360x16+108+308", "%k"), "1") << "dirText shows a text";
+        EXPECT_NE (describeArea (display, window, "40x16+108+348", "%k"), "1") << "fileText shows no text";
+        EXPECT_EQ (describeArea (display, window, "290x16+176+348", "%k"), "1") << "fileText shows a long text";
+    }
+
+    kill (pid, SIGINT);
+    EXPECT_EQ (waitForExit (pid, 20000), 0);
+
+    const auto after = readSettingsFile (settingsFile);
+    for (const auto& [key, text] : longTexts)
+    {
+        const auto* kept = findValue (after, key);
+        ASSERT_NE (kept, nullptr) << key;
+        EXPECT_TRUE (*kept == text) << key << " holds " << kept->length() << " characters";
+    }
+}
