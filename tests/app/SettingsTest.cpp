@@ -582,3 +582,66 @@ TEST_F (SettingsHandlers, TypingOrPastingIntoTheTimingCombosStopsAtTheBound)
 
     component->setLookAndFeel (nullptr);
 }
+
+// The folder and file fields take typed and pasted text up to their bound in
+// UTF-8 bytes, in whole characters, and store what they show. The panel is in
+// a window and has had its look-and-feel changed, as in the program.
+TEST_F (SettingsHandlers, TypingOrPastingIntoTheFolderAndFileFieldsStopsAtTheirBound)
+{
+    build (seeded);
+    juce::LookAndFeel_V4 otherLook;
+    juce::DocumentWindow window ("Tolvane", juce::Colours::lightgrey, juce::DocumentWindow::allButtons);
+    window.setContentNonOwned (component.get(), true);
+    window.setVisible (true);
+    component->setLookAndFeel (&otherLook);
+
+    const auto micro = juce::String (juce::CharPointer_UTF8 ("\xc2\xb5")); // two bytes
+    const auto type = [] (juce::TextEditor& editor, const juce::String& letter, int times)
+    {
+        for (int i = 0; i < times; ++i)
+            editor.keyPressed (juce::KeyPress (letter[0], 0, letter[0]));
+    };
+    const auto paste = [] (juce::TextEditor& editor, const juce::String& text)
+    {
+        juce::SystemClipboard::copyTextToClipboard (text);
+        editor.paste();
+    };
+
+    for (const auto& f : textFieldKeys)
+    {
+        SCOPED_TRACE (f.key);
+        auto& editor = *harness::findChildAs<juce::TextEditor> (*component, f.field);
+        const auto check = [&] (const char* what, const juce::String& expected)
+        {
+            EXPECT_TRUE (editor.getText() == expected) << what << ": shows " << editor.getText().getNumBytesAsUTF8()
+                                                       << " bytes, " << editor.getText().length() << " characters";
+            ASSERT_TRUE (deliverPostedMessages());
+            EXPECT_TRUE (stored (f.key) == expected) << what << ": stored";
+        };
+
+        editor.setText ({}, false);
+        type (editor, "a", f.maxBytes + 10);
+        check ("typed past the bound", letters ("a", f.maxBytes));
+
+        // Two bytes free: a letter of three is refused, one of two still fits.
+        editor.setText (letters ("a", f.maxBytes - 2), false);
+        editor.moveCaretToEnd();
+        type (editor, euro, 1);
+        type (editor, micro, 1);
+        check ("typed letters of several bytes", letters ("a", f.maxBytes - 2) + micro);
+
+        // A megabyte of two-byte letters over the whole text: the paste stops
+        // after the last whole letter that fits, one byte short of the odd bounds.
+        editor.selectAll();
+        paste (editor, letters (micro, 1 << 19));
+        check ("pasted over the whole text", letters (micro, f.maxBytes / 2));
+
+        // Over a selection of ten one-byte letters: their ten bytes are free again.
+        editor.setText (letters ("a", f.maxBytes), false);
+        editor.setHighlightedRegion ({0, 10});
+        paste (editor, letters (euro, 1 << 18));
+        check ("pasted over a selection", letters (euro, 3) + letters ("a", f.maxBytes - 10));
+    }
+
+    component->setLookAndFeel (nullptr);
+}
