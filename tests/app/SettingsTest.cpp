@@ -526,15 +526,19 @@ juce::TextEditor* openEditor (juce::ComboBox& combo)
 } // namespace
 
 // The combos' text labels are made anew when the panel goes into a window and
-// when the look-and-feel changes; the bound holds on each of them.
+// when the look-and-feel changes; the bound holds on each of them. The texts
+// are free: letters, signs and spaces are taken like digits, up to the bound.
 TEST_F (SettingsHandlers, TypingOrPastingIntoTheTimingCombosStopsAtTheBound)
 {
     build (seeded);
     juce::LookAndFeel_V4 otherLook;
     juce::DocumentWindow window ("Tolvane", juce::Colours::lightgrey, juce::DocumentWindow::allButtons);
 
-    const juce::String typed = juce::String::repeatedString ("7", MainComponent::kMaxTimingTextLength);
-    const juce::String pasted = juce::String::repeatedString ("8", MainComponent::kMaxTimingTextLength);
+    const auto typing = juce::String::repeatedString ("Gap 1.5 s, +x -y (z)! ", 4);
+    const auto clipboard = juce::String::repeatedString ("about -2e3 ms; Sweep/MLS? ", 1 << 16);
+    const auto typed = typing.substring (0, MainComponent::kMaxTimingTextLength);
+    const auto pasted = clipboard.substring (0, MainComponent::kMaxTimingTextLength);
+    ASSERT_GT (typing.length(), MainComponent::kMaxTimingTextLength + 10);
 
     for (const bool intoTheWindow : {true, false})
     {
@@ -561,13 +565,13 @@ TEST_F (SettingsHandlers, TypingOrPastingIntoTheTimingCombosStopsAtTheBound)
             ASSERT_TRUE (runMessageLoopUntil ([editor] { return editor->hasKeyboardFocus (false); }, 60000));
 
             editor->setText ({}, false);
-            for (int i = 0; i < MainComponent::kMaxTimingTextLength + 10; ++i)
-                editor->keyPressed (juce::KeyPress ('7', 0, '7'));
+            for (const auto letter : typing)
+                editor->keyPressed (juce::KeyPress ((int)letter, 0, letter));
             EXPECT_EQ (editor->getText(), typed);
 
-            // Over all of it: a megabyte of text on the clipboard.
+            // Over all of it: a megabyte and more of text on the clipboard.
             editor->selectAll();
-            juce::SystemClipboard::copyTextToClipboard (juce::String::repeatedString ("8", 1 << 20));
+            juce::SystemClipboard::copyTextToClipboard (clipboard);
             editor->paste();
             ASSERT_EQ (openEditor (combo), editor) << "the editor closed";
             EXPECT_EQ (editor->getTotalNumChars(), MainComponent::kMaxTimingTextLength);
