@@ -1,6 +1,7 @@
 #include "MainComponent.h"
 
 #include "BoundedTextComboBox.h"
+#include "BoundedUtf8InputFilter.h"
 #include "MakerWebPage.h"
 #include "MeasurementTables.h"
 #include "QVLogo.h"
@@ -54,10 +55,12 @@ void addButton (juce::Component& panel, std::unique_ptr<ButtonType>& button, con
     button->setBounds (bounds);
 }
 
+// The field takes typed or pasted text up to maxTextBytes of UTF-8, like its restored text.
 void addTextEditor (juce::Component& panel, std::unique_ptr<juce::TextEditor>& editor, const char* name,
-                    const char* tooltip, juce::Rectangle<int> bounds)
+                    const char* tooltip, int maxTextBytes, juce::Rectangle<int> bounds)
 {
     editor = std::make_unique<juce::TextEditor> (name);
+    editor->setInputFilter (new BoundedUtf8InputFilter (maxTextBytes), true);
     panel.addAndMakeVisible (editor.get());
     editor->setTooltip (juce::translate (tooltip));
     editor->setMultiLine (false);
@@ -161,13 +164,13 @@ MainComponent::MainComponent (juce::PropertiesFile* settingsToUse) : settings (s
               false, this, {504, 264, 160, 24});
     addLabel (*this, dirLabel, "dirLabel", "Directory:", {32, 304, 64, 24});
     addTextEditor (*this, dirText, "dirText", "The directory where impulse response files are written.",
-                   {104, 304, 368, 24});
+                   kMaxDirTextBytes, {104, 304, 368, 24});
     addButton (*this, browseButton, "browseButton", "browse", "Click this to navigate to the desired output directory.",
                this, {488, 304, 64, 24});
     addLabel (*this, fileLabel, "fileLabel", "File:", {32, 344, 55, 24});
     addTextEditor (*this, fileText, "fileText",
                    "Enter the filename (without directory or extension) for the impulse response file.",
-                   {104, 344, 368, 24});
+                   kMaxFileTextBytes, {104, 344, 368, 24});
     addLabel (*this, outFmtLabel, "outFmtLabel", "Fmt:", {480, 344, 40, 24});
     addCombo (*this, outFmtCombo, "outFmtCombo",
               "Selects the output file format. Text files are stored in ASCII with one channel per tab separated "

@@ -40,6 +40,14 @@ public:
     // too few for the window to stall laying the text out.
     static constexpr int kMaxTimingTextLength = 64;
 
+    // The most UTF-8 bytes the folder field ("dir") and the file field
+    // ("file") show or take typed, as the file system counts them: the
+    // longest path Linux takes (PATH_MAX, 4096 with the terminator) and the
+    // longest file name (NAME_MAX). A longer text can never be used, and
+    // megabytes of it crash the field's painting.
+    static constexpr int kMaxDirTextBytes = 4095;
+    static constexpr int kMaxFileTextBytes = 255;
+
     explicit MainComponent (juce::PropertiesFile* settings);
     ~MainComponent() override;
 

@@ -32,6 +32,16 @@ void restoreFreeText (juce::ComboBox& combo, juce::PropertiesFile& settings, con
 
     combo.onChange = [&combo, &settings, key] { settings.setValue (key, combo.getText()); };
 }
+
+// Shows the stored text without a change message, or the fallback when the
+// key is absent or holds more UTF-8 bytes than the field can use. Nothing is
+// written back, so the file keeps what the user wrote.
+void restoreBoundedText (juce::TextEditor& editor, juce::PropertiesFile& settings, const juce::String& key,
+                         const juce::String& fallback, int maxBytes)
+{
+    const auto stored = settings.getValue (key, fallback);
+    editor.setText (stored.getNumBytesAsUTF8() <= (size_t)maxBytes ? stored : fallback, false);
+}
 } // namespace
 
 void MainComponent::restoreComboBox (juce::ComboBox& combo)
@@ -77,8 +87,8 @@ void MainComponent::restoreTogglesAndTexts()
     normButton->setToggleState (getSettingsFlag (*settings, "normalize"), juce::dontSendNotification);
     autoCropButton->setToggleState (getSettingsFlag (*settings, "autoCrop"), juce::dontSendNotification);
 
-    fileText->setText (settings->getValue ("file", "impulse"), false);
-    dirText->setText (settings->getValue ("dir", juce::String()), false);
+    restoreBoundedText (*fileText, *settings, "file", "impulse", kMaxFileTextBytes);
+    restoreBoundedText (*dirText, *settings, "dir", juce::String(), kMaxDirTextBytes);
 }
 
 void MainComponent::comboBoxChanged (juce::ComboBox* comboBox)

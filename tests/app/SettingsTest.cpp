@@ -136,6 +136,59 @@ TEST_F (SettingsRestore, TimingTextsBeyondTheBoundTakeTheFallbackAndStayInTheFil
         }
 }
 
+namespace
+{
+struct TextFieldKey
+{
+    const char* key;
+    const char* field;
+    int maxBytes;
+    const char* fallback;
+};
+
+const TextFieldKey textFieldKeys[] = {{"dir", "dirText", MainComponent::kMaxDirTextBytes, ""},
+                                      {"file", "fileText", MainComponent::kMaxFileTextBytes, "impulse"}};
+
+// A letter of three bytes in UTF-8: both bounds can be filled with it.
+const juce::String euro = juce::String (juce::CharPointer_UTF8 ("\xe2\x82\xac"));
+static_assert (MainComponent::kMaxDirTextBytes % 3 == 0 && MainComponent::kMaxFileTextBytes % 3 == 0);
+
+juce::String letters (const juce::String& letter, int count)
+{
+    return juce::String::repeatedString (letter, count);
+}
+} // namespace
+
+// A stored folder or file text longer in UTF-8 bytes than the file system
+// takes is unusable: the field shows the key's fallback, and the file keeps
+// what the user wrote.
+TEST_F (SettingsRestore, FolderAndFileTextsBeyondTheirBoundTakeTheFallbackAndStayInTheFile)
+{
+    for (const auto& f : textFieldKeys)
+    {
+        const struct
+        {
+            const char* what;
+            juce::String text;
+            bool restored;
+        } cases[] = {
+            {"at the bound", letters ("a", f.maxBytes), true},
+            {"at the bound in three-byte letters", letters (euro, f.maxBytes / 3), true},
+            {"one byte beyond the bound", letters ("a", f.maxBytes + 1), false},
+            {"a third of the bound in letters, one byte beyond it", letters (euro, f.maxBytes / 3) + "a", false},
+        };
+
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE (juce::String (f.key) + ", " + c.what);
+            build (seededWith (f.key, c.text));
+            EXPECT_TRUE (harness::findChildAs<juce::TextEditor> (*component, f.field)->getText() ==
+                         (c.restored ? c.text : juce::String (f.fallback)));
+            EXPECT_TRUE (stored (f.key) == c.text);
+        }
+    }
+}
+
 TEST_F (SettingsRestore, MissingKeysTakeTheirFallbacks)
 {
     build ({});
@@ -473,15 +526,19 @@ juce::TextEditor* openEditor (juce::ComboBox& combo)
 } // namespace
 
 // The combos' text labels are made anew when the panel goes into a window and
-// when the look-and-feel changes; the bound holds on each of them.
+// when the look-and-feel changes; the bound holds on each of them. The texts
+// are free: letters, signs and spaces are taken like digits, up to the bound.
 TEST_F (SettingsHandlers, TypingOrPastingIntoTheTimingCombosStopsAtTheBound)
 {
     build (seeded);
     juce::LookAndFeel_V4 otherLook;
     juce::DocumentWindow window ("Tolvane", juce::Colours::lightgrey, juce::DocumentWindow::allButtons);
 
-    const juce::String typed = juce::String::repeatedString ("7", MainComponent::kMaxTimingTextLength);
-    const juce::String pasted = juce::String::repeatedString ("8", MainComponent::kMaxTimingTextLength);
+    const auto typing = juce::String::repeatedString ("Gap 1.5 s, +x -y (z)! ", 4);
+    const auto clipboard = juce::String::repeatedString ("about -2e3 ms; Sweep/MLS? ", 1 << 16);
+    const auto typed = typing.substring (0, MainComponent::kMaxTimingTextLength);
+    const auto pasted = clipboard.substring (0, MainComponent::kMaxTimingTextLength);
+    ASSERT_GT (typing.length(), MainComponent::kMaxTimingTextLength + 10);
 
     for (const bool intoTheWindow : {true, false})
     {
@@ -508,13 +565,13 @@ TEST_F (SettingsHandlers, TypingOrPastingIntoTheTimingCombosStopsAtTheBound)
             ASSERT_TRUE (runMessageLoopUntil ([editor] { return editor->hasKeyboardFocus (false); }, 60000));
 
             editor->setText ({}, false);
-            for (int i = 0; i < MainComponent::kMaxTimingTextLength + 10; ++i)
-                editor->keyPressed (juce::KeyPress ('7', 0, '7'));
+            for (const auto letter : typing)
+                editor->keyPressed (juce::KeyPress ((int)letter, 0, letter));
             EXPECT_EQ (editor->getText(), typed);
 
-            // Over all of it: a megabyte of text on the clipboard.
+            // Over all of it: a megabyte and more of text on the clipboard.
             editor->selectAll();
-            juce::SystemClipboard::copyTextToClipboard (juce::String::repeatedString ("8", 1 << 20));
+            juce::SystemClipboard::copyTextToClipboard (clipboard);
             editor->paste();
             ASSERT_EQ (openEditor (combo), editor) << "the editor closed";
             EXPECT_EQ (editor->getTotalNumChars(), MainComponent::kMaxTimingTextLength);
@@ -525,6 +582,69 @@ TEST_F (SettingsHandlers, TypingOrPastingIntoTheTimingCombosStopsAtTheBound)
             EXPECT_EQ (combo.getText(), pasted);
             EXPECT_EQ (stored (key), pasted);
         }
+    }
+
+    component->setLookAndFeel (nullptr);
+}
+
+// The folder and file fields take typed and pasted text up to their bound in
+// UTF-8 bytes, in whole characters, and store what they show. The panel is in
+// a window and has had its look-and-feel changed, as in the program.
+TEST_F (SettingsHandlers, TypingOrPastingIntoTheFolderAndFileFieldsStopsAtTheirBound)
+{
+    build (seeded);
+    juce::LookAndFeel_V4 otherLook;
+    juce::DocumentWindow window ("Tolvane", juce::Colours::lightgrey, juce::DocumentWindow::allButtons);
+    window.setContentNonOwned (component.get(), true);
+    window.setVisible (true);
+    component->setLookAndFeel (&otherLook);
+
+    const auto micro = juce::String (juce::CharPointer_UTF8 ("\xc2\xb5")); // two bytes
+    const auto type = [] (juce::TextEditor& editor, const juce::String& letter, int times)
+    {
+        for (int i = 0; i < times; ++i)
+            editor.keyPressed (juce::KeyPress (letter[0], 0, letter[0]));
+    };
+    const auto paste = [] (juce::TextEditor& editor, const juce::String& text)
+    {
+        juce::SystemClipboard::copyTextToClipboard (text);
+        editor.paste();
+    };
+
+    for (const auto& f : textFieldKeys)
+    {
+        SCOPED_TRACE (f.key);
+        auto& editor = *harness::findChildAs<juce::TextEditor> (*component, f.field);
+        const auto check = [&] (const char* what, const juce::String& expected)
+        {
+            EXPECT_TRUE (editor.getText() == expected) << what << ": shows " << editor.getText().getNumBytesAsUTF8()
+                                                       << " bytes, " << editor.getText().length() << " characters";
+            ASSERT_TRUE (deliverPostedMessages());
+            EXPECT_TRUE (stored (f.key) == expected) << what << ": stored";
+        };
+
+        editor.setText ({}, false);
+        type (editor, "a", f.maxBytes + 10);
+        check ("typed past the bound", letters ("a", f.maxBytes));
+
+        // Two bytes free: a letter of three is refused, one of two still fits.
+        editor.setText (letters ("a", f.maxBytes - 2), false);
+        editor.moveCaretToEnd();
+        type (editor, euro, 1);
+        type (editor, micro, 1);
+        check ("typed letters of several bytes", letters ("a", f.maxBytes - 2) + micro);
+
+        // A megabyte of two-byte letters over the whole text: the paste stops
+        // after the last whole letter that fits, one byte short of the odd bounds.
+        editor.selectAll();
+        paste (editor, letters (micro, 1 << 19));
+        check ("pasted over the whole text", letters (micro, f.maxBytes / 2));
+
+        // Over a selection of ten one-byte letters: their ten bytes are free again.
+        editor.setText (letters ("a", f.maxBytes), false);
+        editor.setHighlightedRegion ({0, 10});
+        paste (editor, letters (euro, 1 << 18));
+        check ("pasted over a selection", letters (euro, 3) + letters ("a", f.maxBytes - 10));
     }
 
     component->setLookAndFeel (nullptr);

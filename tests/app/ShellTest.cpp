@@ -528,6 +528,36 @@ std::string describeArea (const std::string& display, const juce::String& window
 {
     return runTool (display, {"import", "-window", window, "-crop", area, "+repage", "-format", format, "info:"});
 }
+
+// True once the child process has ended; it is left for waitForExit to collect.
+bool hasEnded (pid_t pid)
+{
+    siginfo_t info{};
+    return waitid (P_PID, (id_t)pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid;
+}
+
+const std::string panelColour = "srgb(51,62,68)";
+
+// Waits until the panel's colour shows in a corner where nothing else lies:
+// the window has then been painted, the whole of it at once. Gives up when
+// the program ends. Returns the corner's colour as last seen.
+std::string waitForPaintedWindow (const std::string& display, const juce::String& window, pid_t pid)
+{
+    const auto deadline = juce::Time::getMillisecondCounter() + 60000;
+    std::string corner;
+    while ((corner = describeArea (display, window, "1x1+690+5", "%[pixel:p{0,0}]")) != panelColour &&
+           !hasEnded (pid) && juce::Time::getMillisecondCounter() < deadline)
+        juce::Thread::sleep (100);
+    return corner;
+}
+
+// The value of key in a settings file's values, or null when it is absent.
+const juce::String* findValue (const std::vector<std::pair<juce::String, juce::String>>& values,
+                               const juce::String& key)
+{
+    const auto found = std::find_if (values.begin(), values.end(), [&key] (const auto& v) { return v.first == key; });
+    return found != values.end() ? &found->second : nullptr;
+}
 } // namespace
 
 // Ten megabytes of digits in each timing key: the real program starts, shows
@@ -555,14 +585,7 @@ TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithTenMegabytesOfTimingText)
     EXPECT_TRUE (window.isNotEmpty());
     if (window.isNotEmpty())
     {
-        // The panel's colour in a corner where nothing else lies: the window
-        // has been painted, the whole of it at once.
-        const auto deadline = juce::Time::getMillisecondCounter() + 60000;
-        std::string corner;
-        while ((corner = describeArea (display, window, "1x1+690+5", "%[pixel:p{0,0}]")) != "srgb(51,62,68)" &&
-               juce::Time::getMillisecondCounter() < deadline)
-            juce::Thread::sleep (100);
-        EXPECT_EQ (corner, "srgb(51,62,68)");
+        EXPECT_EQ (waitForPaintedWindow (display, window, pid), panelColour);
 
         // An area inside each combo's text, of a single colour when it shows no text.
         const std::pair<const char*, const char*> textAreas[] = {{"gapDelayCombo", "44x16+588+116"},
@@ -578,8 +601,55 @@ TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithTenMegabytesOfTimingText)
     const auto after = readSettingsFile (settingsFile);
     for (const auto& key : timingKeys)
     {
-        const auto kept = std::find_if (after.begin(), after.end(), [&key] (const auto& v) { return v.first == key; });
-        ASSERT_NE (kept, after.end()) << key;
-        EXPECT_TRUE (kept->second == huge) << key << " holds " << kept->second.length() << " characters";
+        const auto* kept = findValue (after, key);
+        ASSERT_NE (kept, nullptr) << key;
+        EXPECT_TRUE (*kept == huge) << key << " holds " << kept->length() << " characters";
+    }
+}
+
+// Two megabytes of text in "dir" and in "file", far beyond any path or file
+// name: the real program starts, shows the fallbacks (an empty folder field,
+// "impulse" in the file field), closes at once when asked and leaves the file
+// holding what the user wrote.
+TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithMegabytesOfFolderAndFileText)
+{
+    ASSERT_TRUE (builtProgram().existsAsFile()) << builtProgram().getFullPathName();
+
+    const std::pair<juce::String, juce::String> longTexts[] = {
+        {"dir", "/" + juce::String::repeatedString ("d", 2 << 20)},
+        {"file", juce::String::repeatedString ("f", 2 << 20)}};
+    auto values = defaultsInOrder;
+    for (const auto& longText : longTexts)
+        values.push_back (longText);
+    writeSettingsFile (settingsFile, values);
+
+    PrivateXServer xServer;
+    ASSERT_TRUE (xServer.isRunning());
+    const auto& display = xServer.display();
+    const pid_t pid = startBuiltProgram (xServer.environment());
+    ASSERT_GT (pid, 0);
+
+    const auto window = findVisibleWindow (display, pid, 60000);
+    const bool painted = window.isNotEmpty() && waitForPaintedWindow (display, window, pid) == panelColour;
+    EXPECT_TRUE (painted) << "the window was not painted";
+    if (painted)
+    {
+        // Inside the fields, of a single colour where they show no text: the
+        // folder field shows none, the file field a short word at its left
+        // ("impulse" takes some 50 pixels) and nothing beyond it.
+        EXPECT_EQ (describeArea (display, window, "360x16+108+308", "%k"), "1") << "dirText shows a text";
+        EXPECT_NE (describeArea (display, window, "40x16+108+348", "%k"), "1") << "fileText shows no text";
+        EXPECT_EQ (describeArea (display, window, "290x16+176+348", "%k"), "1") << "fileText shows a long text";
+    }
+
+    kill (pid, SIGINT);
+    EXPECT_EQ (waitForExit (pid, 20000), 0);
+
+    const auto after = readSettingsFile (settingsFile);
+    for (const auto& [key, text] : longTexts)
+    {
+        const auto* kept = findValue (after, key);
+        ASSERT_NE (kept, nullptr) << key;
+        EXPECT_TRUE (*kept == text) << key << " holds " << kept->length() << " characters";
     }
 }
