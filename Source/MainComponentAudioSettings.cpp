@@ -1,13 +1,15 @@
 #include "MainComponent.h"
+#include "SavedDeviceState.h"
 #include "SettingsNumbers.h"
 
 #include <juce_audio_utils/juce_audio_utils.h>
 
 void MainComponent::initialiseAudioDevice()
 {
-    // A missing, malformed or foreign state gives the default device; the
-    // outcome is not reported, and Start refuses when there is no device.
-    auto state = juce::XmlDocument (settings->getValue ("audioSettings", juce::String())).getDocumentElement();
+    // A missing, malformed, foreign or unusable state gives the default
+    // device; the outcome is not reported, and Start refuses when there is no
+    // device.
+    auto state = parseSavedDeviceState (settings->getValue ("audioSettings", juce::String()));
     deviceManager.initialise (kNumMeteredChannels, kNumMeteredChannels, state.get(), true, juce::String(), nullptr);
 }
 

@@ -1,4 +1,5 @@
 #include "MainComponentHarness.h"
+#include "SavedDeviceState.h"
 
 #include "support/JackServer.h"
 #include "support/ModalBoxRecorder.h"
@@ -105,11 +106,24 @@ TEST_F (AudioDeviceTest, ASavedDeviceSetupIsRestoredAndAForeignOneIgnored)
         juce::String xml;
         int outputs;
     };
-    const juce::String attributes = "deviceType=\"JACK\" audioOutputDeviceName=\"system\" "
-                                    "audioInputDeviceName=\"system\" audioDeviceOutChans=\"1\" "
-                                    "audioDeviceInChans=\"11\"";
+    auto attributesWith = [] (const juce::String& outChans, const juce::String& inChans = "11")
+    {
+        return "deviceType=\"JACK\" audioOutputDeviceName=\"system\" audioInputDeviceName=\"system\" "
+               "audioDeviceOutChans=\"" +
+               outChans + "\" audioDeviceInChans=\"" + inChans + "\"";
+    };
+    const auto attributes = attributesWith ("1");
+    // Output 0 alone, spelt out in as many digits as no device has channels:
+    // within the bound it is used, beyond it the whole state is not.
+    auto firstOutputIn = [] (int digits) { return juce::String::repeatedString ("0", digits - 1) + "1"; };
     const Case cases[] = {
         {"DEVICESETUP", "<?xml version=\"1.0\"?>\n<DEVICESETUP " + attributes + "/>", 1},
+        {"channel set at the bound",
+         "<DEVICESETUP " + attributesWith (firstOutputIn (kMaxSavedChannelSetLength)) + "/>", 1},
+        {"channel set beyond the bound",
+         "<DEVICESETUP " + attributesWith (firstOutputIn (kMaxSavedChannelSetLength + 1)) + "/>", 4},
+        {"input channel set beyond the bound",
+         "<DEVICESETUP " + attributesWith ("1", firstOutputIn (kMaxSavedChannelSetLength + 1)) + "/>", 4},
         {"lower case", "<devicesetup " + attributes + "/>", 1},
         {"other root element", "<AUDIOSETUP " + attributes + "/>", 4},
         {"malformed", "<DEVICESETUP " + attributes + "><MIDIINPUT></DEVICESETUP>", 4},
