@@ -206,6 +206,18 @@ protected:
         FAIL() << "every run had audio dropouts";
     }
 
+    // After the server has ended during a run: one "Error" box says so,
+    // Start is offered again and nothing was written.
+    void expectTheRunEndedWithTheDeviceLost()
+    {
+        ASSERT_TRUE (waitForBox ("Error", 20000)) << boxes.titles().joinIntoString (", ");
+        ASSERT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
+        EXPECT_EQ (boxes.boxes()[0].message, "The audio device stopped during the measurement and nothing was written: "
+                                             "check Audio Settings and measure again");
+        EXPECT_EQ (label(), "Start");
+        EXPECT_TRUE (writtenFiles().isEmpty());
+    }
+
     juce::StringArray writtenFiles() const
     {
         juce::StringArray names;
@@ -359,12 +371,7 @@ TEST_F (EndToEnd, JackServerKilledMidRunEndsTheRun)
     ASSERT_TRUE (waitForRunToPlay());
     server.kill();
 
-    ASSERT_TRUE (waitForBox ("Error", 20000)) << boxes.titles().joinIntoString (", ");
-    ASSERT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
-    EXPECT_EQ (boxes.boxes()[0].message, "The audio device stopped during the measurement and nothing was written: "
-                                         "check Audio Settings and measure again");
-    EXPECT_EQ (label(), "Start");
-    EXPECT_TRUE (writtenFiles().isEmpty());
+    ASSERT_NO_FATAL_FAILURE (expectTheRunEndedWithTheDeviceLost());
 
     // The next Start finds no device, or one that cannot run, and says so.
     click ("startButton");
@@ -391,12 +398,7 @@ TEST_F (EndToEnd, JackServerKilledInALaterRunEndsIt)
     ASSERT_TRUE (waitForLabel ("Stop")) << label();
     server.kill();
 
-    ASSERT_TRUE (waitForBox ("Error", 20000)) << boxes.titles().joinIntoString (", ");
-    ASSERT_EQ (boxes.boxes().size(), 1u) << boxes.titles().joinIntoString (", ");
-    EXPECT_EQ (boxes.boxes()[0].message, "The audio device stopped during the measurement and nothing was written: "
-                                         "check Audio Settings and measure again");
-    EXPECT_EQ (label(), "Start");
-    EXPECT_TRUE (writtenFiles().isEmpty());
+    ASSERT_NO_FATAL_FAILURE (expectTheRunEndedWithTheDeviceLost());
 }
 
 // Another client holds up the server's cycle during the run: the server
