@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <sys/wait.h>
 
 namespace
@@ -558,69 +559,27 @@ const juce::String* findValue (const std::vector<std::pair<juce::String, juce::S
     const auto found = std::find_if (values.begin(), values.end(), [&key] (const auto& v) { return v.first == key; });
     return found != values.end() ? &found->second : nullptr;
 }
-} // namespace
 
-// Ten megabytes of digits in each timing key: the real program starts, shows
-// the fallback (no text) in the three timing combos, closes at once when asked
-// and leaves the file holding what the user wrote.
-TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithTenMegabytesOfTimingText)
+using StoredTexts = std::vector<std::pair<juce::String, juce::String>>;
+
+// Starts the real program on the default settings with the given texts put
+// in, and once its window is painted lets checkScreen read the screen. Then
+// the program must close at once when asked, and the settings file must
+// still hold every text as the user wrote it.
+void runProgramOnStoredTexts (
+    const juce::File& settingsFile, const StoredTexts& texts,
+    const std::function<void (const std::string& display, const juce::String& window)>& checkScreen)
 {
-    ASSERT_TRUE (builtProgram().existsAsFile()) << builtProgram().getFullPathName();
-
-    const juce::StringArray timingKeys{"gapDelay", "sweepTime", "initDelay"};
-    const auto huge = juce::String::repeatedString ("5", 10 << 20);
     auto values = defaultsInOrder;
-    for (auto& [key, value] : values)
-        if (timingKeys.contains (key))
-            value = huge;
-    writeSettingsFile (settingsFile, values);
-
-    PrivateXServer xServer;
-    ASSERT_TRUE (xServer.isRunning());
-    const auto& display = xServer.display();
-    const pid_t pid = startBuiltProgram (xServer.environment());
-    ASSERT_GT (pid, 0);
-
-    const auto window = findVisibleWindow (display, pid, 60000);
-    EXPECT_TRUE (window.isNotEmpty());
-    if (window.isNotEmpty())
+    for (const auto& [key, text] : texts)
     {
-        EXPECT_EQ (waitForPaintedWindow (display, window, pid), panelColour);
-
-        // An area inside each combo's text, of a single colour when it shows no text.
-        const std::pair<const char*, const char*> textAreas[] = {{"gapDelayCombo", "44x16+588+116"},
-                                                                 {"sweepTimeCombo", "44x16+124+164"},
-                                                                 {"initDelayCombo", "44x16+292+268"}};
-        for (const auto& [combo, area] : textAreas)
-            EXPECT_EQ (describeArea (display, window, area, "%k"), "1") << combo << " shows a text";
+        const auto existing =
+            std::find_if (values.begin(), values.end(), [&key] (const auto& v) { return v.first == key; });
+        if (existing != values.end())
+            existing->second = text;
+        else
+            values.emplace_back (key, text);
     }
-
-    kill (pid, SIGINT);
-    EXPECT_EQ (waitForExit (pid, 20000), 0);
-
-    const auto after = readSettingsFile (settingsFile);
-    for (const auto& key : timingKeys)
-    {
-        const auto* kept = findValue (after, key);
-        ASSERT_NE (kept, nullptr) << key;
-        EXPECT_TRUE (*kept == huge) << key << " holds " << kept->length() << " characters";
-    }
-}
-
-// Two megabytes of text in "dir" and in "file", far beyond any path or file
-// name: the real program starts, shows the fallbacks (an empty folder field,
-// "impulse" in the file field), closes at once when asked and leaves the file
-// holding what the user wrote.
-TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithMegabytesOfFolderAndFileText)
-{
-    ASSERT_TRUE (builtProgram().existsAsFile()) << builtProgram().getFullPathName();
-
-    const std::pair<juce::String, juce::String> longTexts[] = {
-        {"dir", "/" + juce::String::repeatedString ("d", 2 << 20)},
-        {"file", juce::String::repeatedString ("f", 2 << 20)}};
-    auto values = defaultsInOrder;
-    for (const auto& longText : longTexts)
-        values.push_back (longText);
     writeSettingsFile (settingsFile, values);
 
     PrivateXServer xServer;
@@ -633,23 +592,62 @@ TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithMegabytesOfFolderAndFileTe
     const bool painted = window.isNotEmpty() && waitForPaintedWindow (display, window, pid) == panelColour;
     EXPECT_TRUE (painted) << "the window was not painted";
     if (painted)
-    {
-        // Inside the fields, of a single colour where they show no text: the
-        // folder field shows none, the file field a short word at its left
-        // ("impulse" takes some 50 pixels) and nothing beyond it.
-        EXPECT_EQ (describeArea (display, window, "360x16+108+308", "%k"), "1") << "dirText shows a text";
-        EXPECT_NE (describeArea (display, window, "40x16+108+348", "%k"), "1") << "fileText shows no text";
-        EXPECT_EQ (describeArea (display, window, "290x16+176+348", "%k"), "1") << "fileText shows a long text";
-    }
+        checkScreen (display, window);
 
     kill (pid, SIGINT);
     EXPECT_EQ (waitForExit (pid, 20000), 0);
 
     const auto after = readSettingsFile (settingsFile);
-    for (const auto& [key, text] : longTexts)
+    for (const auto& [key, text] : texts)
     {
         const auto* kept = findValue (after, key);
         ASSERT_NE (kept, nullptr) << key;
         EXPECT_TRUE (*kept == text) << key << " holds " << kept->length() << " characters";
     }
+}
+} // namespace
+
+// Ten megabytes of digits in each timing key: the real program starts, shows
+// the fallback (no text) in the three timing combos, closes at once when asked
+// and leaves the file holding what the user wrote.
+TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithTenMegabytesOfTimingText)
+{
+    ASSERT_TRUE (builtProgram().existsAsFile()) << builtProgram().getFullPathName();
+
+    const auto huge = juce::String::repeatedString ("5", 10 << 20);
+    const StoredTexts texts{{"gapDelay", huge}, {"sweepTime", huge}, {"initDelay", huge}};
+    runProgramOnStoredTexts (
+        settingsFile, texts,
+        [] (const std::string& display, const juce::String& window)
+        {
+            // An area inside each combo's text, of a single colour when it shows no text.
+            const std::pair<const char*, const char*> textAreas[] = {{"gapDelayCombo", "44x16+588+116"},
+                                                                     {"sweepTimeCombo", "44x16+124+164"},
+                                                                     {"initDelayCombo", "44x16+292+268"}};
+            for (const auto& [combo, area] : textAreas)
+                EXPECT_EQ (describeArea (display, window, area, "%k"), "1") << combo << " shows a text";
+        });
+}
+
+// Two megabytes of text in "dir" and in "file", far beyond any path or file
+// name: the real program starts, shows the fallbacks (an empty folder field,
+// "impulse" in the file field), closes at once when asked and leaves the file
+// holding what the user wrote.
+TEST_F (ShellTest, TheProgramStartsAndClosesAtOnceWithMegabytesOfFolderAndFileText)
+{
+    ASSERT_TRUE (builtProgram().existsAsFile()) << builtProgram().getFullPathName();
+
+    const StoredTexts texts{{"dir", "/" + juce::String::repeatedString ("d", 2 << 20)},
+                            {"file", juce::String::repeatedString ("f", 2 << 20)}};
+    runProgramOnStoredTexts (
+        settingsFile, texts,
+        [] (const std::string& display, const juce::String& window)
+        {
+            // Inside the fields, of a single colour where they show no text: the
+            // folder field shows none, the file field a short word at its left
+            // ("impulse" takes some 50 pixels) and nothing beyond it.
+            EXPECT_EQ (describeArea (display, window, "360x16+108+308", "%k"), "1") << "dirText shows a text";
+            EXPECT_NE (describeArea (display, window, "40x16+108+348", "%k"), "1") << "fileText shows no text";
+            EXPECT_EQ (describeArea (display, window, "290x16+176+348", "%k"), "1") << "fileText shows a long text";
+        });
 }
