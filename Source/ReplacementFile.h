@@ -12,9 +12,9 @@
 //
 // The temporary is created exclusively, so that no file already there is
 // clobbered, with mode 0666 less the umask like any new file, and it is
-// written through what was created, never looked up by its name again: in a
+// written through what was created, not opened again by its name: in a
 // folder that others may write, whatever they put at that name meanwhile is
-// neither written nor renamed. A target that is a symbolic link is resolved:
+// neither written nor renamed over the target (the write then fails). A target that is a symbolic link is resolved:
 // the link stays and its file is replaced. A special file at the target (a
 // named pipe, a device, a folder) holds no earlier result: it is opened in
 // place, as the caller would open it.
