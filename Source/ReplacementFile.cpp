@@ -124,7 +124,7 @@ bool ReplacementFile::commit()
     // The data reaches the disk before the name does: a crash just after the
     // rename must not leave an empty or partial file under the target's name.
     // EINVAL: the file system cannot sync at all, which no write can mend.
-    bool ok = syncFailure.fails() ? false : fsync (descriptor) == 0 || errno == EINVAL;
+    bool ok = !syncFailure.fails() && (fsync (descriptor) == 0 || errno == EINVAL);
     ok = close (descriptor) == 0 && !closeFailure.fails() && ok;
     descriptor = -1;
 
